@@ -1,0 +1,111 @@
+#include "channel/CSharedMemory.h"
+
+#include <cstring>
+#include <cwchar>
+
+#include "channel/UniqueHandle.h"
+
+namespace {
+
+constexpr int kNameBufferLength = 260;
+
+void CutName(const wchar_t* name, wchar_t (&out)[CSharedMemory::kMaxNameLength + 1]) {
+  out[0] = L'\0';
+  if (name == nullptr) return;
+  wcsncpy(out, name, CSharedMemory::kMaxNameLength);
+  out[CSharedMemory::kMaxNameLength] = L'\0';
+}
+
+void BuildMutexName(const wchar_t* sectionName, wchar_t (&out)[kNameBufferLength]) {
+  // _snwprintf does not terminate a cut text; the last character is set by hand.
+  _snwprintf(out, kNameBufferLength, L"Mutex of %ls", sectionName);
+  out[kNameBufferLength - 1] = L'\0';
+}
+
+// The real size of a mapped view: the section may have been created by the other process with a
+// size smaller than the one this side asked for.
+SIZE_T ViewSize(const void* view) {
+  MEMORY_BASIC_INFORMATION info{};
+  if (VirtualQuery(view, &info, sizeof(info)) != sizeof(info)) return 0;
+  return info.RegionSize;
+}
+
+// Releases the channel mutex when the copy is done; an abandoned mutex counts as acquired.
+class MutexHold {
+ public:
+  explicit MutexHold(HANDLE mutex) : m_mutex(mutex) {}
+  ~MutexHold() {
+    if (m_mutex != nullptr) ReleaseMutex(m_mutex);
+  }
+  MutexHold(const MutexHold&) = delete;
+  MutexHold& operator=(const MutexHold&) = delete;
+
+ private:
+  HANDLE m_mutex;
+};
+
+}  // namespace
+
+CSharedMemory::CSharedMemory() : m_mapping(nullptr), m_mutex(nullptr), m_size(0) {}
+
+CSharedMemory::~CSharedMemory() { Close(); }
+
+bool CSharedMemory::Create(const wchar_t* name, int size) {
+  if (name == nullptr || size < 0) return false;
+  wchar_t sectionName[kMaxNameLength + 1];
+  CutName(name, sectionName);
+  if (m_mapping == nullptr) {
+    m_mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                   static_cast<DWORD>(size), sectionName);
+    if (m_mapping == nullptr) return false;
+  }
+  if (m_mutex == nullptr) {
+    wchar_t mutexName[kNameBufferLength];
+    BuildMutexName(sectionName, mutexName);
+    m_mutex = CreateMutexW(nullptr, FALSE, mutexName);
+    if (m_mutex == nullptr) return false;
+  }
+  m_size = size;
+  return true;
+}
+
+bool CSharedMemory::Read(void* destination, int capacity, DWORD timeoutMs) {
+  return Copy(destination, capacity, timeoutMs, Direction::FromSection);
+}
+
+bool CSharedMemory::Write(const void* source, int length, DWORD timeoutMs) {
+  return Copy(const_cast<void*>(source), length, timeoutMs, Direction::ToSection);
+}
+
+bool CSharedMemory::Copy(void* buffer, int length, DWORD timeoutMs, Direction direction) {
+  // A wait on a null mutex fails at once and, like an abandoned one, lets the call go on; the
+  // null mapping below then keeps it from touching anything.
+  const DWORD wait = WaitForSingleObject(m_mutex, timeoutMs);
+  if (wait == WAIT_TIMEOUT) return false;
+  MutexHold hold(wait == WAIT_FAILED ? nullptr : m_mutex);
+
+  if (m_mapping == nullptr || buffer == nullptr || length <= 0 || m_size <= 0) return true;
+  tvq::UniqueMappedView view(MapViewOfFile(m_mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+  if (!view) return true;
+
+  SIZE_T bytes = static_cast<SIZE_T>(length < m_size ? length : m_size);
+  const SIZE_T real = ViewSize(view.Get());
+  if (bytes > real) bytes = real;
+  if (direction == Direction::FromSection) {
+    std::memcpy(buffer, view.Get(), bytes);
+  } else {
+    std::memcpy(view.Get(), buffer, bytes);
+  }
+  return true;
+}
+
+void CSharedMemory::Close() {
+  if (m_mapping != nullptr) {
+    CloseHandle(m_mapping);
+    m_mapping = nullptr;
+  }
+  if (m_mutex != nullptr) {
+    CloseHandle(m_mutex);
+    m_mutex = nullptr;
+  }
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <windows.h>
+
+// One named, page-file-backed section guarded by its own named mutex ("Mutex of <name>").
+// Whichever process calls Create first makes the section; the other opens it. Every copy is
+// bounded by the size this side asked for and by the section's real size, so two processes that
+// asked for different sizes never reach past the section.
+//
+// Threads: an object is used by one thread at a time; the named mutex serialises the two
+// processes, and is held only while a view is mapped.
+class CSharedMemory {
+ public:
+  CSharedMemory();
+  virtual ~CSharedMemory();
+
+  CSharedMemory(const CSharedMemory&) = delete;
+  CSharedMemory& operator=(const CSharedMemory&) = delete;
+
+  bool Create(const wchar_t* name, int size);
+  bool Read(void* destination, int capacity, DWORD timeoutMs);
+  bool Write(const void* source, int length, DWORD timeoutMs);
+  void Close();
+
+  HANDLE MappingHandle() const { return m_mapping; }
+  HANDLE MutexHandle() const { return m_mutex; }
+  int Size() const { return m_size; }
+
+  // Longest section name kept; longer names are cut so that the mutex name fits its buffer.
+  static constexpr int kMaxNameLength = 255;
+
+ private:
+  enum class Direction { FromSection, ToSection };
+  bool Copy(void* buffer, int length, DWORD timeoutMs, Direction direction);
+
+  HANDLE m_mapping;
+  HANDLE m_mutex;
+  int m_size;
+};

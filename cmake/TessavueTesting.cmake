@@ -1,0 +1,50 @@
+include(GoogleTest)
+
+set(TESSAVUE_GTEST_SOURCE_DIR "/usr/src/googletest" CACHE PATH
+    "GoogleTest sources (Debian's googletest package); fetched when absent")
+
+macro(tessavue_setup_gtest)
+  set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  if(EXISTS ${TESSAVUE_GTEST_SOURCE_DIR}/CMakeLists.txt)
+    add_subdirectory(${TESSAVUE_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  else()
+    include(FetchContent)
+    FetchContent_Declare(googletest
+      URL https://github.com/google/googletest/archive/refs/tags/v1.14.0.zip)
+    FetchContent_MakeAvailable(googletest)
+  endif()
+  foreach(t gtest gtest_main gmock gmock_main)
+    if(TARGET ${t})
+      # GoogleTest's own sources are not ours to keep warning-free.
+      target_compile_options(${t} PRIVATE $<$<NOT:$<CXX_COMPILER_ID:MSVC>>:-w>)
+    endif()
+  endforeach()
+endmacro()
+
+# tessavue_add_test(<name> SOURCES ... [LIBS ...] [PREFIX <wine prefix group>] [TIMEOUT <s>])
+# Every case runs as its own process; cases of one executable share a Wine prefix and never run
+# at the same time (they share named kernel objects and the registry), other executables may.
+function(tessavue_add_test name)
+  cmake_parse_arguments(ARG "" "PREFIX;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT ARG_PREFIX)
+    set(ARG_PREFIX ${name})
+  endif()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE tvq_testsupport GTest::gtest GTest::gmock ${ARG_LIBS})
+  if(MINGW)
+    target_link_options(${name} PRIVATE -municode)
+  endif()
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES
+      ENVIRONMENT "TVQ_WINE_PREFIX=${ARG_PREFIX}"
+      RESOURCE_LOCK "wineprefix_${ARG_PREFIX}"
+      TIMEOUT ${ARG_TIMEOUT})
+endfunction()

@@ -1,0 +1,1 @@
+// The filter framework is built here.

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <string>
+
+#include "manager/composition/SCIInfo.h"
+
+// The Manager's ini files and registry record. Every file lies in the Manager's own directory;
+// functions take the module path (or the file path) as a parameter so that tests can point them
+// at a folder of their own.
+namespace tvq {
+
+inline constexpr const wchar_t* kSettingsFileName = L"Tessavue.ini";
+inline constexpr const wchar_t* kCameraFileName = L"TVQ_CaptureVideo.ini";
+inline constexpr const wchar_t* kWindowFileName = L"TVQ_CaptureWindow.ini";
+inline constexpr const wchar_t* kDesktopFileName = L"TVQ_CaptureDesktop.ini";
+inline constexpr const wchar_t* kDesktopSectionName = L"Desktop";
+
+inline constexpr const wchar_t* kRegistryKeyPath = L"Software\\qarro_lim\\Tessavue";
+inline constexpr const wchar_t* kIniFilePathValue = L"IniFilePath";
+inline constexpr const wchar_t* kManagerPathValue = L"TVQManagerPath";
+
+inline constexpr int kDefaultSlotCount = 8;
+inline constexpr int kMaxSlotCount = 256;
+inline constexpr double kDefaultFramePerSecond = 15.0;
+inline constexpr double kDefaultCameraCaptureRate = 15.0;
+inline constexpr double kDefaultWindowCaptureRate = 5.0;
+
+struct StartupSettings {
+  int slotCount = kDefaultSlotCount;
+  int width = 1024;
+  int height = 768;
+  double framePerSecond = kDefaultFramePerSecond;
+};
+
+// The path of fileName in the directory of modulePath (at most 260 characters).
+std::wstring SettingsPath(const std::wstring& modulePath, const wchar_t* fileName);
+
+// The path of this process's executable.
+std::wstring OwnModulePath();
+
+// Reads "Tessavue.ini"; when the file does not exist, writes the values read (the defaults).
+// An existing file is never completed. Unusable values fall back to their defaults.
+StartupSettings LoadStartupSettings(const std::wstring& iniPath);
+
+// Points "IniFilePath" and "TVQManagerPath" under HKCU at the given files. Failures are ignored.
+void RecordPathsInRegistry(const std::wstring& iniPath, const std::wstring& managerPath);
+
+// A slot's saved placement; missing keys take the defaults (defaultRate for the capture rate).
+SCIInfo ReadSlotSection(const std::wstring& file, const std::wstring& section, double defaultRate);
+
+// Writes a slot's placement; friendlyName, when given, is written first (camera file only).
+void WriteSlotSection(const std::wstring& file, const std::wstring& section, const SCIInfo& info,
+                      const wchar_t* friendlyName);
+
+// Reads a decimal key as written with "%.16f": empty or missing gives defaultValue, otherwise the
+// longest numeric prefix (text without one gives 0).
+double ReadDecimal(const std::wstring& file, const wchar_t* section, const wchar_t* key,
+                   double defaultValue);
+
+// "%.16f" formatting of a decimal value as stored in the files.
+std::wstring FormatDecimal(double value);
+
+}  // namespace tvq
