@@ -11,8 +11,13 @@ start_private_display() {
       export DISPLAY=":$n"
       local i
       for i in $(seq 1 100); do
-        [[ -e /tmp/.X11-unix/X$n ]] && return 0
         kill -0 "$TVQ_XVFB_PID" 2>/dev/null || break
+        if [[ -e /tmp/.X11-unix/X$n ]]; then
+          # Another run may have taken the same display a moment earlier: ours must still live.
+          sleep 0.2
+          kill -0 "$TVQ_XVFB_PID" 2>/dev/null && return 0
+          break
+        fi
         sleep 0.05
       done
     fi
