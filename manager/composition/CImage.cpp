@@ -66,6 +66,36 @@ CImage::CImage()
 
 CImage::~CImage() { Destroy(); }
 
+CImage::CImage(CImage&& other) noexcept : CImage() { TakeFrom(other); }
+
+CImage& CImage::operator=(CImage&& other) noexcept {
+  if (this != &other) {
+    Destroy();
+    TakeFrom(other);
+  }
+  return *this;
+}
+
+void CImage::TakeFrom(CImage& other) {
+  m_bitmap = other.m_bitmap;
+  m_bits = other.m_bits;
+  m_width = other.m_width;
+  m_height = other.m_height;
+  m_pitch = other.m_pitch;
+  m_bitsPerPixel = other.m_bitsPerPixel;
+  m_isDibSection = other.m_isDibSection;
+  m_lentDC = other.m_lentDC;
+  m_lendCount = other.m_lendCount;
+  m_previousObject = other.m_previousObject;
+  other.m_bitmap = nullptr;
+  other.m_bits = nullptr;
+  other.m_width = other.m_height = other.m_pitch = other.m_bitsPerPixel = 0;
+  other.m_isDibSection = false;
+  other.m_lentDC = nullptr;
+  other.m_lendCount = 0;
+  other.m_previousObject = nullptr;
+}
+
 int CImage::RowBytes(int width, int bitsPerPixel) {
   return ((width * bitsPerPixel + 31) / 32) * 4;
 }

@@ -15,6 +15,10 @@ class CImage {
 
   CImage(const CImage&) = delete;
   CImage& operator=(const CImage&) = delete;
+  // Moving hands the bitmap (and a lent context) over; the source is left empty. Arrays of
+  // source objects move their elements when they grow.
+  CImage(CImage&& other) noexcept;
+  CImage& operator=(CImage&& other) noexcept;
 
   // Makes the DIB section; a negative height gives a top-down picture. The picture must be empty.
   bool Create(int width, int height, int bitsPerPixel);
@@ -49,6 +53,7 @@ class CImage {
 
  private:
   void FillFromSection();
+  void TakeFrom(CImage& other);
 
   HBITMAP m_bitmap;
   BYTE* m_bits;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -90,6 +91,21 @@ TEST(ImageLifecycle, DestroyEmptiesAndAPictureCanBeMadeAgain) {
   EXPECT_FALSE(image.IsDibSection());
   ASSERT_TRUE(image.Create(8, 2, 24));
   EXPECT_EQ(8, image.Width());
+}
+
+TEST(ImageLifecycle, MovingHandsTheBitmapOver) {
+  CImage a;
+  ASSERT_TRUE(a.Create(6, 4, 24));
+  HBITMAP bitmap = a.Bitmap();
+  CImage b(std::move(a));
+  EXPECT_EQ(nullptr, a.Bitmap());
+  EXPECT_EQ(bitmap, b.Bitmap());
+  EXPECT_EQ(6, b.Width());
+  CImage c;
+  ASSERT_TRUE(c.Create(2, 2, 24));
+  c = std::move(b);
+  EXPECT_EQ(bitmap, c.Bitmap());
+  EXPECT_EQ(nullptr, b.Bitmap());
 }
 
 TEST(ImageLifecycle, FailedCreateLeavesThePictureEmpty) {
