@@ -1,1 +1,0 @@
-// The filter framework is built here.
