@@ -1,0 +1,52 @@
+#include "tests/filter/FilterTestSupport.h"
+
+#include "channel/UniqueHandle.h"
+#include "filter/FilterIdentity.h"
+
+namespace tvqtest {
+
+void StoreIniFilePathData(const std::vector<wchar_t>& data) {
+  HKEY raw = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, tvq::kRegistryKeyPath, 0, nullptr,
+                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &raw,
+                      nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  tvq::UniqueRegKey key(raw);
+  // The registry quietly adds a terminator when the character after the data is NUL, so the
+  // data is passed with a non-NUL character behind it.
+  std::vector<wchar_t> buffer(data);
+  buffer.push_back(L'?');
+  RegSetValueExW(key.Get(), tvq::kIniFilePathValue, 0, REG_EXPAND_SZ,
+                 reinterpret_cast<const BYTE*>(buffer.data()),
+                 static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+}
+
+void StoreIniFilePath(const std::wstring& path) {
+  StoreIniFilePathData(std::vector<wchar_t>(path.begin(), path.end()));
+}
+
+void DeleteIniFilePath() {
+  HKEY raw = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, tvq::kRegistryKeyPath, 0, KEY_ALL_ACCESS, &raw) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  tvq::UniqueRegKey key(raw);
+  RegDeleteValueW(key.Get(), tvq::kIniFilePathValue);
+}
+
+ScopedSettings::ScopedSettings(const std::string& contents)
+    : m_path(m_dir.File(L"Tessavue.ini")) {
+  if (!contents.empty()) WriteTextFile(m_path, contents);
+  StoreIniFilePath(m_path);
+}
+
+ScopedSettings::~ScopedSettings() { DeleteIniFilePath(); }
+
+std::string VideoSection(int width, int height, const std::string& framePerSecond) {
+  return "[Video]\r\nWidth=" + std::to_string(width) + "\r\nHeight=" + std::to_string(height) +
+         "\r\nFramePerSecond=" + framePerSecond + "\r\n";
+}
+
+}  // namespace tvqtest

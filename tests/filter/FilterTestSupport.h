@@ -1,0 +1,37 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/common/TempDir.h"
+
+namespace tvqtest {
+
+// Stores "IniFilePath" as the Manager does: the characters without a terminator.
+void StoreIniFilePath(const std::wstring& path);
+// Stores the raw characters given (terminators included if the caller put them in).
+void StoreIniFilePathData(const std::vector<wchar_t>& data);
+void DeleteIniFilePath();
+
+// A settings file in a temporary folder, named in the registry for as long as the object lives.
+// Every filter a test builds reads it instead of asking the user.
+class ScopedSettings {
+ public:
+  // The text of the file, e.g. "[Video]\r\nWidth=640\r\n"; empty: no file at all.
+  explicit ScopedSettings(const std::string& contents);
+  ~ScopedSettings();
+  ScopedSettings(const ScopedSettings&) = delete;
+  ScopedSettings& operator=(const ScopedSettings&) = delete;
+
+  const std::wstring& Path() const { return m_path; }
+
+ private:
+  TempDir m_dir;
+  std::wstring m_path;
+};
+
+std::string VideoSection(int width, int height, const std::string& framePerSecond);
+
+}  // namespace tvqtest
