@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+
+#include "manager/composition/CExArray.h"
+
+class CSlotKeys;
+class ISlotTable;
+
+// The block of text the main window shows: output format and rate, every slot with its source,
+// state and placement, the selected slot's open menu, and the list of keys. Rebuilt on every
+// repaint; the buffer keeps its largest capacity between repaints.
+//
+// Threads: the GUI thread (the paint procedure) only.
+class CStatusText {
+ public:
+  CStatusText() = default;
+  CStatusText(const CStatusText&) = delete;
+  CStatusText& operator=(const CStatusText&) = delete;
+
+  // Empties the buffer and builds the text for the given state.
+  void Build(int canvasWidth, int canvasHeight, double outputFrameRate, const ISlotTable& slots,
+             const CSlotKeys& keys);
+
+  // The characters, not NUL-terminated; Length() is the count to give DrawTextW.
+  const wchar_t* Text() const { return m_text.Data(); }
+  int Length() const { return m_text.Size(); }
+  std::wstring ToString() const { return std::wstring(Text(), Length()); }
+
+  int Capacity() const { return m_text.Capacity(); }
+
+ private:
+  void AppendSlot(int slot, int canvasWidth, int canvasHeight, const ISlotTable& slots,
+                  const CSlotKeys& keys);
+  void AppendDetailLine(int slot, int canvasWidth, int canvasHeight, const ISlotTable& slots);
+  void AppendMenuRows(const CSlotKeys& keys);
+  void Append(const wchar_t* text);
+  void Append(const std::wstring& text);
+  void AppendFormatted(const wchar_t* format, ...);
+
+  CExArray<wchar_t> m_text;
+};

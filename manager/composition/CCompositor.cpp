@@ -1,0 +1,96 @@
+#include "manager/composition/CCompositor.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "channel/CSharedMemory.h"
+#include "manager/composition/CImage.h"
+#include "manager/composition/ISlotTable.h"
+#include "manager/composition/SlotLayout.h"
+
+namespace {
+
+constexpr int kCanvasBitsPerPixel = 24;
+constexpr double kReferenceTimePerSecond = 10000000.0;
+
+}  // namespace
+
+CCompositor::CCompositor(CImage& canvas, CSharedMemory& format, CSharedMemory& interval,
+                         CSharedMemory& pixels, int maxWidth, int maxHeight)
+    : m_canvas(canvas),
+      m_format(format),
+      m_interval(interval),
+      m_pixels(pixels),
+      m_maxWidth(maxWidth),
+      m_maxHeight(maxHeight) {}
+
+bool CCompositor::Tick(ISlotTable& slots, double& outputFrameRate) {
+  const bool recreated = FollowFormat();
+  FollowInterval(outputFrameRate);
+  if (m_canvas.Bitmap() == nullptr) return recreated;
+  DrawSlots(slots);
+  Publish();
+  return recreated;
+}
+
+void CCompositor::ClearCanvas() {
+  if (m_canvas.Bitmap() == nullptr) return;
+  // Blits still queued by GDI would otherwise land on the cleared pixels.
+  GdiFlush();
+  std::memset(m_canvas.LowestAddress(), 0, m_canvas.BufferBytes());
+}
+
+bool CCompositor::IsAcceptableFormat(const BITMAPINFOHEADER& header, int maxWidth,
+                                     int maxHeight) {
+  return header.biBitCount == kCanvasBitsPerPixel && header.biWidth >= 1 &&
+         header.biWidth <= maxWidth && header.biHeight >= 1 && header.biHeight <= maxHeight;
+}
+
+bool CCompositor::FollowFormat() {
+  BITMAPINFOHEADER header = {};
+  // A section no filter has written yet reads as zeros: the canvas keeps its size.
+  if (!m_format.Read(&header, sizeof(header), INFINITE)) return false;
+  if (header.biWidth == 0 || header.biHeight == 0) return false;
+  if (header.biWidth == m_canvas.Width() && header.biHeight == m_canvas.Height()) return false;
+  // A header no filter could have written would only make the canvas unpublishable (or
+  // recreate it on every tick); keep composing at the current size.
+  if (!IsAcceptableFormat(header, m_maxWidth, m_maxHeight)) return false;
+  m_canvas.Destroy();
+  m_canvas.Create(header.biWidth, header.biHeight, header.biBitCount);
+  return true;
+}
+
+void CCompositor::FollowInterval(double& outputFrameRate) {
+  std::int64_t interval = 0;
+  if (!m_interval.Read(&interval, sizeof(interval), INFINITE)) return;
+  // A negative interval means nothing; it would only show a negative rate.
+  if (interval <= 0) return;
+  const double rate = kReferenceTimePerSecond / static_cast<double>(interval);
+  if (rate != outputFrameRate) outputFrameRate = rate;
+}
+
+void CCompositor::DrawSlots(ISlotTable& slots) {
+  HDC canvasDC = m_canvas.BorrowDC();
+  // Contexts travel between pictures through the cache, so the scaling mode is set on the one
+  // the canvas holds now rather than trusted to have stayed from start-up.
+  SetStretchBltMode(canvasDC, HALFTONE);
+  SetBrushOrgEx(canvasDC, 0, 0, nullptr);
+  const int count = slots.SlotCount();
+  for (int slot = 0; slot < count; ++slot) {
+    CImage* picture = slots.Picture(slot);
+    if (picture == nullptr || picture->Bitmap() == nullptr) continue;
+    const SCIInfo& info = slots.Placement(slot);
+    const tvq::PixelRect to = tvq::DestinationRect(info, m_canvas.Width(), m_canvas.Height());
+    const tvq::PixelRect from = tvq::SourceRect(info, picture->Width(), picture->Height());
+    // A failed blit (an empty rectangle, a lost window) leaves the canvas as it was.
+    picture->Draw(canvasDC, to.x, to.y, to.width, to.height, from.x, from.y, from.width,
+                  from.height);
+  }
+  m_canvas.ReturnDC();
+}
+
+void CCompositor::Publish() {
+  // The pixels are read straight from memory: GDI must have finished every blit.
+  GdiFlush();
+  m_pixels.Write(m_canvas.LowestAddress(), static_cast<int>(m_canvas.BufferBytes()), INFINITE);
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <windows.h>
+
+class CImage;
+class CSharedMemory;
+class ISlotTable;
+
+// The compositing tick: follows the picture format and frame interval that the filter publishes,
+// draws every active slot onto the canvas in slot order and publishes the canvas's pixels.
+//
+// The canvas and the three channel objects belong to the Manager's process-wide state; the
+// compositor only works on them. Threads: the GUI thread only. Each channel access waits on that
+// object's named mutex without a time-out, one object at a time (format, interval, pixels).
+class CCompositor {
+ public:
+  // maxWidth and maxHeight are the configured output size: the filter never offers a larger
+  // format, and the pixel object was made for exactly that size.
+  CCompositor(CImage& canvas, CSharedMemory& format, CSharedMemory& interval,
+              CSharedMemory& pixels, int maxWidth, int maxHeight);
+
+  CCompositor(const CCompositor&) = delete;
+  CCompositor& operator=(const CCompositor&) = delete;
+
+  // One tick. outputFrameRate is the rate the status text shows; it follows the published frame
+  // interval. Returns true when the canvas was recreated at a new size (the window must repaint).
+  bool Tick(ISlotTable& slots, double& outputFrameRate);
+
+  // Sets every pixel of the canvas to black.
+  void ClearCanvas();
+
+  // True for a header a filter could have published for this Manager: 24 bits per pixel and a
+  // size from 1 x 1 up to the configured size (a negative, top-down height is refused).
+  static bool IsAcceptableFormat(const BITMAPINFOHEADER& header, int maxWidth, int maxHeight);
+
+ private:
+  bool FollowFormat();
+  void FollowInterval(double& outputFrameRate);
+  void DrawSlots(ISlotTable& slots);
+  void Publish();
+
+  CImage& m_canvas;
+  CSharedMemory& m_format;
+  CSharedMemory& m_interval;
+  CSharedMemory& m_pixels;
+  int m_maxWidth;
+  int m_maxHeight;
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+
+#include "manager/composition/SCIInfo.h"
+
+class CImage;
+
+namespace tvq {
+
+// What a slot holds (the values of the SlotKind array).
+enum SlotKind : int {
+  kEmptySlot = 0,
+  kCameraSlot = 1,
+  kWindowSlot = 2,
+  kDesktopSlot = 3,
+};
+
+}  // namespace tvq
+
+// The slot arrays as the compositing tick, the editing keys and the status text see them.
+// CSlots implements it over the real sources; tests give tables of their own pictures.
+// Slot numbers run from 0 to SlotCount() - 1; callers stay inside that range.
+class ISlotTable {
+ public:
+  virtual int SlotCount() const = 0;
+  // A tvq::SlotKind value.
+  virtual int Kind(int slot) const = 0;
+  virtual bool IsActive(int slot) const = 0;
+  virtual void SetActive(int slot, bool active) = 0;
+  virtual SCIInfo& Placement(int slot) = 0;
+  virtual const SCIInfo& Placement(int slot) const = 0;
+  // The picture to compose: null for a paused or empty slot. The picture may hold no bitmap.
+  virtual CImage* Picture(int slot) = 0;
+  // The camera's friendly name or the window's title; empty for other kinds.
+  virtual std::wstring SourceName(int slot) const = 0;
+
+ protected:
+  ~ISlotTable() = default;
+};

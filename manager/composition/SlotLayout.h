@@ -1,0 +1,28 @@
+#pragma once
+
+#include "manager/composition/SCIInfo.h"
+
+// Where a slot lands on the canvas and which part of its picture it shows. The compositing tick
+// draws with these rectangles and the status text prints the same destination values.
+namespace tvq {
+
+struct PixelRect {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+
+// fraction x size in double precision, truncated toward zero (-0.01 x 1024 gives -10). Values
+// beyond the int range stop at its ends and NaN gives 0, so a placement read from a hand-edited
+// file cannot make the conversion undefined.
+int FractionToPixels(double fraction, int size);
+
+// The slot's rectangle on a canvas of the given size.
+PixelRect DestinationRect(const SCIInfo& info, int canvasWidth, int canvasHeight);
+
+// The part of a picture left after the trims, measured from its top-left corner. Trims are not
+// bounded: negative trims or trims larger than the picture give the rectangle as computed.
+PixelRect SourceRect(const SCIInfo& info, int pictureWidth, int pictureHeight);
+
+}  // namespace tvq
