@@ -1,6 +1,10 @@
 #include "tests/filter/FilterTestSupport.h"
 
+#include "channel/CSharedMemory.h"
+#include "channel/ChannelNames.h"
 #include "channel/UniqueHandle.h"
+#include "filter/CTVQOutputPin.h"
+#include "filter/CTVQSourceFilter.h"
 #include "filter/FilterIdentity.h"
 
 namespace tvqtest {
@@ -47,6 +51,46 @@ ScopedSettings::~ScopedSettings() { DeleteIniFilePath(); }
 std::string VideoSection(int width, int height, const std::string& framePerSecond) {
   return "[Video]\r\nWidth=" + std::to_string(width) + "\r\nHeight=" + std::to_string(height) +
          "\r\nFramePerSecond=" + framePerSecond + "\r\n";
+}
+
+LocalFilter::LocalFilter() {
+  HRESULT hr = E_FAIL;
+  CUnknown* unknown = CTVQSourceFilter::CreateInstance(nullptr, &hr);
+  if (unknown == nullptr || FAILED(hr)) {
+    delete unknown;
+    return;
+  }
+  if (FAILED(unknown->NonDelegatingQueryInterface(IID_IBaseFilter,
+                                                  reinterpret_cast<void**>(filter.GetAddressOf())))) {
+    delete unknown;
+    return;
+  }
+  object = static_cast<CTVQSourceFilter*>(unknown);
+  pin = object->OutputPin();
+  if (pin == nullptr) return;
+  pin->QueryInterface(IID_PPV_ARGS(&outputPin));
+  pin->QueryInterface(IID_PPV_ARGS(&config));
+}
+
+Published ReadPublished() {
+  Published published{};
+  CSharedMemory format;
+  CSharedMemory interval;
+  format.Create(tvq::kFormatObjectName, tvq::kFormatObjectSize);
+  interval.Create(tvq::kIntervalObjectName, tvq::kIntervalObjectSize);
+  format.Read(&published.header, sizeof(published.header), INFINITE);
+  interval.Read(&published.interval, sizeof(published.interval), INFINITE);
+  return published;
+}
+
+void ClearPublished() {
+  const Published zero{};
+  CSharedMemory format;
+  CSharedMemory interval;
+  format.Create(tvq::kFormatObjectName, tvq::kFormatObjectSize);
+  interval.Create(tvq::kIntervalObjectName, tvq::kIntervalObjectSize);
+  format.Write(&zero.header, sizeof(zero.header), INFINITE);
+  interval.Write(&zero.interval, sizeof(zero.interval), INFINITE);
 }
 
 }  // namespace tvqtest

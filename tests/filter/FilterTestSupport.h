@@ -1,11 +1,16 @@
 #pragma once
 
 #include <windows.h>
+#include <strmif.h>
+#include <wrl/client.h>
 
 #include <string>
 #include <vector>
 
 #include "tests/common/TempDir.h"
+
+class CTVQSourceFilter;
+class CTVQOutputPin;
 
 namespace tvqtest {
 
@@ -33,5 +38,27 @@ class ScopedSettings {
 };
 
 std::string VideoSection(int width, int height, const std::string& framePerSecond);
+
+// A filter object built in the test process through its creation function (not through COM).
+// Settings must be in place first (ScopedSettings), or the pin asks the user.
+struct LocalFilter {
+  LocalFilter();
+  bool IsValid() const { return object != nullptr && pin != nullptr; }
+
+  Microsoft::WRL::ComPtr<IBaseFilter> filter;
+  Microsoft::WRL::ComPtr<IAMStreamConfig> config;
+  Microsoft::WRL::ComPtr<IPin> outputPin;
+  CTVQSourceFilter* object = nullptr;  // owned by filter
+  CTVQOutputPin* pin = nullptr;        // owned by object
+};
+
+// What the filter has published to the Manager, read as the Manager reads it.
+struct Published {
+  BITMAPINFOHEADER header;
+  REFERENCE_TIME interval;
+};
+Published ReadPublished();
+// Puts zeros into the format and interval objects, as before any publication.
+void ClearPublished();
 
 }  // namespace tvqtest

@@ -1,0 +1,195 @@
+#include "filter/CTVQOutputPin.h"
+
+#include <mmsystem.h>
+#include <uuids.h>
+#include <vfwmsgs.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "channel/ChannelNames.h"
+#include "filter/FilterIdentity.h"
+#include "filter/FilterSettings.h"
+#include "filter/FramePacing.h"
+#include "filter/PinCategoryProperty.h"
+
+namespace {
+
+// A 1 ms system timer resolution for as long as one FillBuffer call lasts, so that its Sleep
+// ends on time.
+class TimerResolution {
+ public:
+  TimerResolution() { timeBeginPeriod(1); }
+  ~TimerResolution() { timeEndPeriod(1); }
+  TimerResolution(const TimerResolution&) = delete;
+  TimerResolution& operator=(const TimerResolution&) = delete;
+};
+
+void FillWithNoise(BYTE* data, long size) {
+  for (long i = 0; i < size; ++i) data[i] = static_cast<BYTE>(std::rand() % 255);
+}
+
+}  // namespace
+
+CTVQOutputPin::CTVQOutputPin(HRESULT* phr, CSource* filter)
+    : CSourceStream(L"Tessavue output pin", phr, filter, tvq::kOutputPinName),
+      m_formats(tvq::LoadDefaultFormat(tvq::ResolveSettingsPath())) {
+  CreateChannelObjects();
+}
+
+// Same order as the Manager: format, interval, pixels.
+CTVQOutputPin::~CTVQOutputPin() {
+  m_format.Close();
+  m_interval.Close();
+  m_pixels.Close();
+}
+
+void CTVQOutputPin::CreateChannelObjects() {
+  m_format.Create(tvq::kFormatObjectName, tvq::kFormatObjectSize);
+  m_interval.Create(tvq::kIntervalObjectName, tvq::kIntervalObjectSize);
+  m_pixels.Create(tvq::kPixelObjectName, static_cast<int>(m_formats.Default().header.biSizeImage));
+}
+
+STDMETHODIMP CTVQOutputPin::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  if (riid == IID_IAMStreamConfig) return GetInterface(static_cast<IAMStreamConfig*>(this), ppv);
+  if (riid == IID_IKsPropertySet) return GetInterface(static_cast<IKsPropertySet*>(this), ppv);
+  return CSourceStream::NonDelegatingQueryInterface(riid, ppv);
+}
+
+HRESULT CTVQOutputPin::GetMediaType(CMediaType* pmt) {
+  CAutoLock lock(m_pFilter->pStateLock());
+  if (!pmt) return E_POINTER;
+  BYTE* block = pmt->AllocFormatBuffer(sizeof(VIDEOINFOHEADER));
+  if (!block) return E_OUTOFMEMORY;
+  const tvq::VideoFormat current = m_formats.Current();
+  VIDEOINFOHEADER vih{};
+  vih.AvgTimePerFrame = current.interval;
+  vih.bmiHeader = current.header;
+  std::memcpy(block, &vih, sizeof(vih));
+
+  const GUID subtype = GetBitmapSubtype(&current.header);
+  pmt->SetType(&MEDIATYPE_Video);
+  pmt->SetSubtype(&subtype);
+  pmt->SetFormatType(&FORMAT_VideoInfo);
+  pmt->SetTemporalCompression(FALSE);
+  pmt->SetSampleSize(current.header.biSizeImage);
+  return S_OK;
+}
+
+HRESULT CTVQOutputPin::DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPERTIES* pProps) {
+  CAutoLock lock(m_pFilter->pStateLock());
+  if (!pAlloc || !pProps) return E_POINTER;
+  // The agreed connection type decides the buffer, not a format chosen since.
+  if (m_mt.FormatType() == nullptr || *m_mt.FormatType() != FORMAT_VideoInfo ||
+      m_mt.FormatLength() < sizeof(VIDEOINFOHEADER) || m_mt.Format() == nullptr) {
+    return VFW_E_INVALIDMEDIATYPE;
+  }
+  const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(m_mt.Format());
+
+  ALLOCATOR_PROPERTIES request = *pProps;
+  if (request.cBuffers == 0) request.cBuffers = 2;
+  request.cbBuffer = static_cast<long>(vih->bmiHeader.biSizeImage);
+  ALLOCATOR_PROPERTIES actual{};
+  const HRESULT hr = pAlloc->SetProperties(&request, &actual);
+  if (FAILED(hr)) return hr;
+  return actual.cbBuffer < request.cbBuffer ? E_FAIL : S_OK;
+}
+
+void CTVQOutputPin::Publish(const tvq::VideoFormat& format) {
+  m_format.Write(&format.header, sizeof(format.header), INFINITE);
+  m_interval.Write(&format.interval, sizeof(format.interval), INFINITE);
+}
+
+// The publication stands even when the activation fails.
+HRESULT CTVQOutputPin::Active() {
+  Publish(m_formats.Current());
+  return CSourceStream::Active();
+}
+
+HRESULT CTVQOutputPin::Inactive() {
+  m_frameCounter = 0;
+  m_formats.Reset();
+  const HRESULT hr = CSourceStream::Inactive();
+  // The worker may have stamped one more sample before it stopped; the next start counts from 0.
+  m_frameCounter = 0;
+  return hr;
+}
+
+void CTVQOutputPin::CopyFrame(BYTE* data, long size) {
+  if (size <= 0) return;
+  if (m_pixels.MappingHandle() != nullptr) {
+    m_pixels.Read(data, static_cast<int>(size), INFINITE);
+  } else {
+    FillWithNoise(data, size);
+  }
+}
+
+HRESULT CTVQOutputPin::FillBuffer(IMediaSample* pSample) {
+  CAutoLock fill(&m_fillLock);
+  TimerResolution resolution;
+  const DWORD startMs = timeGetTime();
+  if (!pSample) return E_POINTER;
+  BYTE* data = nullptr;
+  if (pSample->GetPointer(&data) != S_OK || data == nullptr) return S_FALSE;
+  CopyFrame(data, pSample->GetSize());
+  pSample->SetSyncPoint(TRUE);
+
+  // One read of the interval serves the time stamps and the pacing of this sample.
+  const REFERENCE_TIME interval = m_formats.Current().interval;
+  REFERENCE_TIME start = m_frameCounter++ * interval;
+  REFERENCE_TIME stop = start + interval;
+  pSample->SetTime(&start, &stop);
+
+  const DWORD sleepMs = tvq::PacingSleepMs(interval, startMs, timeGetTime());
+  if (sleepMs > 0) Sleep(sleepMs);
+  return S_OK;
+}
+
+STDMETHODIMP CTVQOutputPin::SetFormat(AM_MEDIA_TYPE* pmt) {
+  tvq::VideoFormat accepted{};
+  const HRESULT hr = tvq::CheckRequestedFormat(pmt, m_formats.Default(), &accepted);
+  if (hr != S_OK) return hr;
+  m_formats.Select(accepted);
+  Publish(accepted);
+  return S_OK;
+}
+
+STDMETHODIMP CTVQOutputPin::GetFormat(AM_MEDIA_TYPE** ppmt) {
+  return tvq::CreateMediaType(m_formats.Current(), ppmt);
+}
+
+STDMETHODIMP CTVQOutputPin::GetNumberOfCapabilities(int* piCount, int* piSize) {
+  if (!piCount || !piSize) return E_POINTER;
+  *piCount = 1;
+  *piSize = sizeof(VIDEO_STREAM_CONFIG_CAPS);
+  return S_OK;
+}
+
+// Negative indexes are served like index 0.
+STDMETHODIMP CTVQOutputPin::GetStreamCaps(int iIndex, AM_MEDIA_TYPE** ppmt, BYTE* pSCC) {
+  if (!ppmt) return E_POINTER;
+  if (iIndex > 0) return S_FALSE;
+  if (!pSCC) return E_NOTIMPL;
+  const HRESULT hr = tvq::CreateMediaType(m_formats.Current(), ppmt);
+  if (FAILED(hr)) return hr;
+  VIDEO_STREAM_CONFIG_CAPS caps;
+  tvq::FillStreamCaps(m_formats.Default(), &caps);
+  // The caller's record need not be aligned.
+  std::memcpy(pSCC, &caps, sizeof(caps));
+  return S_OK;
+}
+
+STDMETHODIMP CTVQOutputPin::Set(REFGUID, DWORD, LPVOID, DWORD, LPVOID, DWORD) {
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP CTVQOutputPin::Get(REFGUID guidPropSet, DWORD dwPropID, LPVOID, DWORD,
+                                LPVOID pPropData, DWORD cbPropData, DWORD* pcbReturned) {
+  return tvq::GetPinCategoryProperty(guidPropSet, dwPropID, pPropData, cbPropData, pcbReturned);
+}
+
+STDMETHODIMP CTVQOutputPin::QuerySupported(REFGUID guidPropSet, DWORD dwPropID,
+                                           DWORD* pTypeSupport) {
+  return tvq::QueryPinCategorySupport(guidPropSet, dwPropID, pTypeSupport);
+}

@@ -1,0 +1,53 @@
+#include "filter/CTVQSourceFilter.h"
+
+#include <vfwmsgs.h>
+
+#include <new>
+
+#include "filter/CTVQOutputPin.h"
+#include "filter/FilterIdentity.h"
+
+CUnknown* WINAPI CTVQSourceFilter::CreateInstance(IUnknown* outer, HRESULT* phr) {
+  HRESULT ignored = S_OK;
+  if (!phr) phr = &ignored;
+  *phr = S_OK;
+  auto* filter = new (std::nothrow) CTVQSourceFilter(outer, phr);
+  if (!filter) *phr = E_OUTOFMEMORY;
+  return filter;
+}
+
+CTVQSourceFilter::CTVQSourceFilter(IUnknown* outer, HRESULT* phr)
+    : CSource(nullptr, outer, tvq::CLSID_TessavueFilter) {
+  m_pPin = new (std::nothrow) CTVQOutputPin(phr, this);
+  if (!m_pPin) *phr = E_OUTOFMEMORY;
+}
+
+// A client may release a running filter without stopping it; its worker must not outlive it.
+CTVQSourceFilter::~CTVQSourceFilter() {
+  if (m_State != State_Stopped) Stop();
+  delete m_pPin;
+}
+
+STDMETHODIMP CTVQSourceFilter::Pause() {
+  if (!m_singleInstance) {
+    tvq::UniqueKernelHandle mutex(CreateMutexW(nullptr, TRUE, tvq::kSingleInstanceMutexName));
+    const DWORD error = GetLastError();
+    // Another filter object is paused or running somewhere in this logon.
+    if (!mutex || error == ERROR_ALREADY_EXISTS) {
+      return HRESULT_FROM_WIN32(ERROR_NO_SYSTEM_RESOURCES);
+    }
+    m_singleInstance = std::move(mutex);
+  }
+  return CSource::Pause();
+}
+
+STDMETHODIMP CTVQSourceFilter::Stop() {
+  m_singleInstance.Reset();
+  return CSource::Stop();
+}
+
+STDMETHODIMP CTVQSourceFilter::GetState(DWORD, FILTER_STATE* pState) {
+  if (!pState) return E_POINTER;
+  *pState = m_State;
+  return m_State == State_Paused ? VFW_S_CANT_CUE : S_OK;
+}
