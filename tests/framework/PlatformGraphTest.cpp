@@ -1,0 +1,209 @@
+// The test source in the platform's own filter graph, feeding its Sample Grabber and Null Renderer.
+#include <windows.h>
+#include <control.h>
+#include <qedit.h>
+#include <uuids.h>
+#include <wrl/client.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <vector>
+
+#include "framework/CBaseObject.h"
+#include "framework/CCritSec.h"
+#include "tests/common/ChildProcess.h"
+#include "tests/framework/ComStub.h"
+#include "tests/framework/TestSource.h"
+
+// mingw-w64's qedit.h does not declare these although libstrmiids has them.
+extern "C" const CLSID CLSID_SampleGrabber;
+extern "C" const CLSID CLSID_NullRenderer;
+
+namespace {
+
+using Microsoft::WRL::ComPtr;
+using tvqtest::TestStream;
+using tvqtest::WaitUntil;
+
+constexpr DWORD kTimeoutMs = 10000;
+
+// Checks every sample the grabber passes on against the pattern of its frame number (taken from
+// its start time). Called on the test source's worker thread.
+class FrameChecker : public tvqtest::ComStub<ISampleGrabberCB> {
+ public:
+  ~FrameChecker() override { ReleaseHeld(); }
+
+  STDMETHODIMP SampleCB(double, IMediaSample* sample) override {
+    if (!Intact(sample)) ++m_corrupt;
+    if (m_hold) {
+      CAutoLock lock(&m_lock);
+      sample->AddRef();
+      m_held.push_back(sample);
+    }
+    ++m_received;
+    return S_OK;
+  }
+  STDMETHODIMP BufferCB(double, BYTE*, long) override { return E_NOTIMPL; }
+
+  void ReleaseHeld() {
+    CAutoLock lock(&m_lock);
+    for (IMediaSample* sample : m_held) sample->Release();
+    m_held.clear();
+  }
+
+  std::atomic<int> m_received{0};
+  std::atomic<int> m_corrupt{0};
+  std::atomic<bool> m_hold{false};
+
+ private:
+  static bool Intact(IMediaSample* sample) {
+    REFERENCE_TIME start = 0, end = 0;
+    BYTE* data = nullptr;
+    if (FAILED(sample->GetTime(&start, &end)) || FAILED(sample->GetPointer(&data))) return false;
+    if (sample->GetActualDataLength() != static_cast<long>(TestStream::kFrameBytes)) return false;
+    const LONGLONG frame = start / TestStream::kFrameTime;
+    if (end != start + TestStream::kFrameTime) return false;
+    for (size_t i = 0; i < TestStream::kFrameBytes; ++i) {
+      if (data[i] != TestStream::PatternByte(frame, i)) return false;
+    }
+    return true;
+  }
+
+  CCritSec m_lock;
+  std::vector<IMediaSample*> m_held;
+};
+
+ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION wanted) {
+  ComPtr<IEnumPins> pins;
+  if (FAILED(filter->EnumPins(&pins))) return nullptr;
+  ComPtr<IPin> pin;
+  while (pins->Next(1, pin.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+    PIN_DIRECTION dir;
+    if (SUCCEEDED(pin->QueryDirection(&dir)) && dir == wanted) return pin;
+  }
+  return nullptr;
+}
+
+bool ReturnsWithin(DWORD timeoutMs, std::function<void()> call) {
+  auto* owned = new std::function<void()>(std::move(call));
+  HANDLE thread = CreateThread(
+      nullptr, 0,
+      [](LPVOID p) -> DWORD {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        auto* f = static_cast<std::function<void()>*>(p);
+        (*f)();
+        delete f;
+        CoUninitialize();
+        return 0;
+      },
+      owned, 0, nullptr);
+  if (!thread) return false;
+  const bool returned = WaitForSingleObject(thread, timeoutMs) == WAIT_OBJECT_0;
+  CloseHandle(thread);
+  return returned;
+}
+
+// Source -> Sample Grabber (RGB24 video) -> Null Renderer in a platform filter graph.
+class PlatformGraph : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+    m_before = CBaseObject::ObjectsActive();
+    BuildGraph();
+  }
+  void TearDown() override {
+    if (m_control) m_control->Stop();
+    m_checker.ReleaseHeld();
+    m_control.Reset();
+    m_graph.Reset();
+    m_grabber.Reset();
+    m_stream = nullptr;
+    m_source.Reset();
+    EXPECT_EQ(m_before, CBaseObject::ObjectsActive());
+    CoUninitialize();
+  }
+
+  void BuildGraph() {
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_PPV_ARGS(&m_graph)));
+    auto* source = new tvqtest::TestSource();
+    m_source = static_cast<IBaseFilter*>(source);
+    m_stream = source->Stream(0);
+    ComPtr<IBaseFilter> grabberFilter, renderer;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_PPV_ARGS(&grabberFilter)));
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_PPV_ARGS(&renderer)));
+    ASSERT_EQ(S_OK, grabberFilter.As(&m_grabber));
+    AM_MEDIA_TYPE wanted = {};
+    wanted.majortype = MEDIATYPE_Video;
+    wanted.subtype = MEDIASUBTYPE_RGB24;
+    ASSERT_EQ(S_OK, m_grabber->SetMediaType(&wanted));
+    ASSERT_EQ(S_OK, m_grabber->SetCallback(&m_checker, 0));
+
+    ASSERT_EQ(S_OK, m_graph->AddFilter(m_source.Get(), L"Test source"));
+    ASSERT_EQ(S_OK, m_graph->AddFilter(grabberFilter.Get(), L"Grabber"));
+    ASSERT_EQ(S_OK, m_graph->AddFilter(renderer.Get(), L"Null renderer"));
+    ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(m_source.Get(), PINDIR_OUTPUT).Get(),
+                                           FirstPin(grabberFilter.Get(), PINDIR_INPUT).Get(), nullptr));
+    ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(grabberFilter.Get(), PINDIR_OUTPUT).Get(),
+                                           FirstPin(renderer.Get(), PINDIR_INPUT).Get(), nullptr));
+    ASSERT_EQ(S_OK, m_graph.As(&m_control));
+  }
+
+  // Runs the graph until `frames` more samples went through the grabber.
+  void RunFor(int frames) {
+    const int start = m_checker.m_received;
+    ASSERT_TRUE(SUCCEEDED(m_control->Run()));
+    ASSERT_TRUE(WaitUntil([&] { return m_checker.m_received >= start + frames; }, kTimeoutMs));
+  }
+
+  LONG m_before = 0;
+  FrameChecker m_checker;
+  ComPtr<IGraphBuilder> m_graph;
+  ComPtr<IMediaControl> m_control;
+  ComPtr<ISampleGrabber> m_grabber;
+  ComPtr<IBaseFilter> m_source;
+  TestStream* m_stream = nullptr;  // owned by m_source
+};
+
+TEST_F(PlatformGraph, SamplesArriveIntactThroughTheGrabber) {
+  AM_MEDIA_TYPE connected = {};
+  ASSERT_EQ(S_OK, m_grabber->GetConnectedMediaType(&connected));
+  EXPECT_TRUE(IsEqualGUID(MEDIASUBTYPE_RGB24, connected.subtype));
+  FreeMediaType(connected);
+
+  RunFor(5);
+  ASSERT_EQ(S_OK, m_control->Stop());
+  EXPECT_EQ(0, m_checker.m_corrupt);
+  EXPECT_EQ(m_stream->m_threadsCreated, m_stream->m_threadsDestroyed);
+}
+
+TEST_F(PlatformGraph, RepeatedPauseRunStopLeavesNoWorkerBehind) {
+  for (int i = 0; i < 15; ++i) {
+    ASSERT_TRUE(SUCCEEDED(m_control->Pause()));
+    RunFor(2);
+    ASSERT_TRUE(SUCCEEDED(m_control->Pause()));
+    ASSERT_TRUE(SUCCEEDED(m_control->Run()));
+    ASSERT_EQ(S_OK, m_control->Stop());
+    ASSERT_EQ(i + 1, m_stream->m_threadsCreated);
+    ASSERT_EQ(i + 1, m_stream->m_threadsDestroyed);
+    ASSERT_FALSE(m_stream->ThreadExists());
+  }
+  EXPECT_EQ(0, m_checker.m_corrupt);
+}
+
+TEST_F(PlatformGraph, StopReturnsPromptlyWhileTheWorkerWaitsForAFreeSample) {
+  m_checker.m_hold = true;  // every sample stays with the grabber's callback
+  RunFor(2);
+  ASSERT_TRUE(WaitUntil([&] { return m_stream->m_bufferRequests > m_stream->m_fills; }, kTimeoutMs));
+  HRESULT stopped = E_PENDING;
+  EXPECT_TRUE(ReturnsWithin(kTimeoutMs, [&] { stopped = m_control->Stop(); }));
+  EXPECT_EQ(S_OK, stopped);
+  EXPECT_FALSE(m_stream->ThreadExists());
+  m_checker.ReleaseHeld();
+}
+
+}  // namespace
