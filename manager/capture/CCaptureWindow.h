@@ -1,0 +1,58 @@
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+#include "manager/capture/MessageBoxFn.h"
+#include "manager/composition/CImage.h"
+
+// One top-level window as a capture source: the user picks it from the visible windows in Z
+// order, and every capture copies the whole window, frame included, at its current size.
+//
+// Threads: the GUI thread only. The window usually belongs to another process and may vanish
+// between any two calls.
+class CCaptureWindow {
+ public:
+  static constexpr int kTitleUnits = 1024;
+
+  CCaptureWindow() = default;
+  virtual ~CCaptureWindow() = default;
+
+  CCaptureWindow(CCaptureWindow&&) noexcept = default;
+  CCaptureWindow& operator=(CCaptureWindow&&) noexcept = default;
+
+  // Asks about each eligible window until one is answered Yes. False when the user cancelled,
+  // answered No throughout, there was nothing to offer, or a Select of this object is already
+  // waiting for an answer.
+  bool Select();
+  // Copies the window into the picture at its current size and rereads its title; false (and
+  // nothing changed) once the window no longer exists.
+  bool Capture();
+
+  CImage& Picture() { return picture; }
+  const CImage& Picture() const { return picture; }
+  HWND Window() const { return m_window; }
+  // The title as last read: when chosen and after every capture.
+  const wchar_t* Title() const { return m_title; }
+  const wchar_t* SectionName() const { return m_title; }
+  const wchar_t* DisplayName() const { return m_title; }
+  bool IsSelecting() const { return m_selecting; }
+
+  // Where questions go; the Manager keeps the default (real boxes without owner).
+  void SetMessageBox(tvq::MessageBoxFn messageBox) { m_messageBox = std::move(messageBox); }
+
+ private:
+  static bool IsEligible(HWND window);
+  // The answer to the question about one window.
+  int Ask(HWND window);
+  bool Choose(HWND window);
+  void ReadTitle();
+
+  HWND m_window = nullptr;
+  wchar_t m_title[kTitleUnits] = {};
+  CImage picture;
+
+  tvq::MessageBoxFn m_messageBox = &tvq::ShowOwnerlessMessageBox;
+  bool m_selecting = false;
+};

@@ -1,0 +1,399 @@
+#include "manager/capture/CCaptureVideo.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/capture/BoxDriver.h"
+#include "tests/capture/FakeCom.h"
+#include "tests/capture/FakeVideoDevice.h"
+#include "tests/capture/ScriptedMessageBox.h"
+
+namespace {
+
+using tvqtest::AskedBox;
+using tvqtest::FakeVideoDevice;
+using tvqtest::ScriptedMessageBox;
+
+constexpr UINT kQuestion = MB_YESNOCANCEL | MB_ICONQUESTION;
+constexpr const wchar_t* kDeviceCaption = L"ビデオキャプチャデバイスの選択";
+
+std::wstring DeviceQuestion(const std::wstring& friendlyName, const std::wstring& description,
+                            const std::wstring& devicePath) {
+  return L"FriendlyName:" + friendlyName + L"\nDescription:" + description + L"\nDevicePath:" +
+         devicePath + L"\nをビデオキャプチャーデバイスとして使用しますか？";
+}
+
+// Answers each box in turn from a list; anything asked beyond it is a test failure.
+ScriptedMessageBox::Rule Answers(std::vector<int> answers) {
+  auto next = std::make_shared<size_t>(0);
+  return [answers, next](const AskedBox& box) {
+    if (*next >= answers.size()) {
+      ADD_FAILURE() << "unexpected box: " << testing::PrintToString(box.text);
+      return IDCANCEL;
+    }
+    return answers[(*next)++];
+  };
+}
+
+void ExpectErrorBox(const AskedBox& box, const std::wstring& code) {
+  EXPECT_EQ(L"ErrorCode: " + code, box.text);
+  EXPECT_EQ(L"CCaptureVideo", box.caption);
+  EXPECT_EQ(static_cast<UINT>(MB_OK), box.type);
+}
+
+// Leaves the prefix without the devices other cases may have registered.
+void UnregisterFakeDevices() {
+  FakeVideoDevice::Unregister(tvqtest::kFakeDeviceA);
+  FakeVideoDevice::Unregister(tvqtest::kFakeDeviceB);
+}
+
+class FakeCrossbar : public tvqtest::FakeCom<IAMCrossbar> {
+ public:
+  struct Pin {
+    long related;
+    long type;
+  };
+  std::vector<Pin> outputs;
+  std::vector<Pin> inputs;
+  bool pinInfoFails = false;
+  // Results of the first and second CanRoute and Route calls.
+  HRESULT canRouteResults[2] = {S_OK, S_OK};
+  HRESULT routeResults[2] = {S_OK, S_OK};
+  std::vector<std::pair<long, long>> canRouteCalls;
+  std::vector<std::pair<long, long>> routeCalls;
+
+  HRESULT STDMETHODCALLTYPE get_PinCounts(LONG* outputCount, LONG* inputCount) override {
+    *outputCount = static_cast<LONG>(outputs.size());
+    *inputCount = static_cast<LONG>(inputs.size());
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE CanRoute(LONG output, LONG input) override {
+    canRouteCalls.emplace_back(output, input);
+    return canRouteResults[(canRouteCalls.size() - 1) % 2];
+  }
+  HRESULT STDMETHODCALLTYPE Route(LONG output, LONG input) override {
+    routeCalls.emplace_back(output, input);
+    return routeResults[(routeCalls.size() - 1) % 2];
+  }
+  HRESULT STDMETHODCALLTYPE get_IsRoutedTo(LONG, LONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE get_CrossbarPinInfo(BOOL isInput, LONG index, LONG* related,
+                                                LONG* type) override {
+    const std::vector<Pin>& pins = isInput ? inputs : outputs;
+    if (pinInfoFails || index < 0 || index >= static_cast<LONG>(pins.size())) return E_INVALIDARG;
+    *related = pins[index].related;
+    *type = pins[index].type;
+    return S_OK;
+  }
+};
+
+// Two outputs (audio first) and four inputs, as a TV card's crossbar might report them.
+FakeCrossbar TvCardCrossbar() {
+  FakeCrossbar crossbar;
+  crossbar.outputs = {{1, PhysConn_Audio_AudioDecoder}, {0, PhysConn_Video_VideoDecoder}};
+  crossbar.inputs = {{2, PhysConn_Video_Tuner},
+                     {3, PhysConn_Video_Composite},
+                     {0, PhysConn_Audio_Tuner},
+                     {1, PhysConn_Audio_Line}};
+  return crossbar;
+}
+
+TEST(Crossbar, AsksEachPinAndRoutesTheChosenAndTheRelatedPairs) {
+  FakeCrossbar crossbar = TvCardCrossbar();
+  ScriptedMessageBox boxes(Answers({IDNO, IDYES, IDNO, IDYES}));
+  CCaptureVideo source;
+  source.SetMessageBox(boxes.Fn());
+  ASSERT_TRUE(source.RouteCrossbar(crossbar));
+
+  const std::vector<AskedBox>& asked = boxes.Asked();
+  ASSERT_EQ(4u, asked.size());
+  EXPECT_EQ(L"出力ピン（1/2）: Audio Decoder を選択しますか？\n関連ピン: 1", asked[0].text);
+  EXPECT_EQ(L"出力ピン（2/2）: Video Decoder を選択しますか？\n関連ピン: 0", asked[1].text);
+  EXPECT_EQ(L"入力ピン（1/4）: Video Tuner を選択しますか？\nRelated: 2", asked[2].text);
+  EXPECT_EQ(L"入力ピン（2/4）: Video Composite を選択しますか？\nRelated: 3", asked[3].text);
+  for (int i : {0, 1}) {
+    EXPECT_EQ(L"出力ピンの選択（）", asked[i].caption);
+    EXPECT_EQ(kQuestion, asked[i].type);
+  }
+  for (int i : {2, 3}) {
+    EXPECT_EQ(L"入力ピンの選択（）", asked[i].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION), asked[i].type);
+  }
+  EXPECT_EQ(2, source.OutputPinCount());
+  EXPECT_EQ(1, source.ChosenOutputPin());
+  EXPECT_EQ(0, source.RelatedOutputPin());
+  EXPECT_EQ(4, source.InputPinCount());
+  EXPECT_EQ(1, source.ChosenInputPin());
+  EXPECT_EQ(3, source.RelatedInputPin());
+  const std::vector<std::pair<long, long>> pairs = {{1, 1}, {0, 3}};
+  EXPECT_EQ(pairs, crossbar.canRouteCalls);
+  EXPECT_EQ(pairs, crossbar.routeCalls);
+  EXPECT_EQ(1u, crossbar.References());
+}
+
+TEST(Crossbar, CancelOrNoThroughoutStopsWithoutRoutingOrMessage) {
+  struct Case {
+    const char* name;
+    std::vector<int> answers;
+  };
+  for (const Case& c : {Case{"cancel at the first output", {IDCANCEL}},
+                        Case{"cancel at the second output", {IDNO, IDCANCEL}},
+                        Case{"no to every output", {IDNO, IDNO}},
+                        Case{"no to every input", {IDYES, IDNO, IDNO, IDNO, IDNO}}}) {
+    SCOPED_TRACE(c.name);
+    FakeCrossbar crossbar = TvCardCrossbar();
+    ScriptedMessageBox boxes(Answers(c.answers));
+    CCaptureVideo source;
+    source.SetMessageBox(boxes.Fn());
+    EXPECT_FALSE(source.RouteCrossbar(crossbar));
+    EXPECT_EQ(c.answers.size(), boxes.Asked().size());
+    EXPECT_TRUE(crossbar.canRouteCalls.empty());
+    EXPECT_TRUE(crossbar.routeCalls.empty());
+    EXPECT_EQ(1u, crossbar.References());
+  }
+
+  FakeCrossbar empty;
+  ScriptedMessageBox boxes(Answers({}));
+  CCaptureVideo source;
+  source.SetMessageBox(boxes.Fn());
+  EXPECT_FALSE(source.RouteCrossbar(empty));
+  EXPECT_TRUE(boxes.Asked().empty());
+  EXPECT_EQ(0, source.OutputPinCount());
+}
+
+TEST(Crossbar, ARefusedRouteShowsTheErrorBoxWithItsCode) {
+  struct Case {
+    int failingCall;  // 0, 1: CanRoute; 2, 3: Route
+    HRESULT result;
+    const wchar_t* shown;
+    size_t routesTried;
+  };
+  for (const Case& c : {Case{0, S_FALSE, L"1", 0}, Case{1, E_INVALIDARG, L"80070057", 0},
+                        Case{2, VFW_E_NOT_CONNECTED, L"80040209", 1}, Case{3, E_FAIL, L"80004005", 2}}) {
+    SCOPED_TRACE(c.failingCall);
+    FakeCrossbar crossbar = TvCardCrossbar();
+    (c.failingCall < 2 ? crossbar.canRouteResults : crossbar.routeResults)[c.failingCall % 2] = c.result;
+    ScriptedMessageBox boxes(Answers({IDYES, IDYES, IDOK}));
+    CCaptureVideo source;
+    source.SetMessageBox(boxes.Fn());
+    EXPECT_FALSE(source.RouteCrossbar(crossbar));
+    ASSERT_EQ(3u, boxes.Asked().size());
+    ExpectErrorBox(boxes.Asked()[2], c.shown);
+    EXPECT_EQ(c.result, source.LastResult());
+    EXPECT_EQ(c.routesTried, crossbar.routeCalls.size());
+  }
+}
+
+TEST(Crossbar, UnreadablePinsShowUnknownTypeAndRelatedMinusOne) {
+  FakeCrossbar crossbar = TvCardCrossbar();
+  crossbar.pinInfoFails = true;
+  ScriptedMessageBox boxes(Answers({IDCANCEL}));
+  CCaptureVideo source;
+  source.SetMessageBox(boxes.Fn());
+  EXPECT_FALSE(source.RouteCrossbar(crossbar));
+  ASSERT_EQ(1u, boxes.Asked().size());
+  EXPECT_EQ(L"出力ピン（1/2）: Unknown Type を選択しますか？\n関連ピン: -1", boxes.Asked()[0].text);
+}
+
+TEST(Crossbar, PhysicalTypeNamesEveryConnectorAndUnknownOtherwise) {
+  const std::vector<std::pair<long, std::wstring>> names = {
+      {1, L"Video Tuner"},          {2, L"Video Composite"},      {3, L"S-Video"},
+      {4, L"Video RGB"},            {5, L"Video YRYBY"},          {6, L"Video Serial Digital"},
+      {7, L"Video Parallel Digital"}, {8, L"Video SCSI"},         {9, L"Video AUX"},
+      {10, L"Video 1394"},          {11, L"Video USB"},           {12, L"Video Decoder"},
+      {13, L"Video Encoder"},       {0x1000, L"Audio Tuner"},     {0x1001, L"Audio Line"},
+      {0x1002, L"Audio Microphone"}, {0x1003, L"Audio AES/EBU Digital"},
+      {0x1004, L"Audio S/PDIF"},    {0x1005, L"Audio SCSI"},      {0x1006, L"Audio AUX"},
+      {0x1007, L"Audio 1394"},      {0x1008, L"Audio USB"},       {0x1009, L"Audio Decoder"},
+      {14, L"Unknown Type"},        {15, L"Unknown Type"},        {-1, L"Unknown Type"},
+      {0, L"Unknown Type"},         {0x100A, L"Unknown Type"}};
+  for (const auto& [type, name] : names) {
+    SCOPED_TRACE(type);
+    EXPECT_EQ(name, CCaptureVideo::PhysicalTypeName(type));
+  }
+}
+
+TEST(CameraSelect, WithoutAnyDeviceSaysSoAndStaysUnselected) {
+  UnregisterFakeDevices();
+  ScriptedMessageBox boxes(Answers({IDOK}));
+  CCaptureVideo source;
+  source.SetMessageBox(boxes.Fn());
+  EXPECT_FALSE(source.Select());
+  ASSERT_EQ(1u, boxes.Asked().size());
+  EXPECT_EQ(L"ビデオキャプチャーデバイスが見つかりません", boxes.Asked()[0].text);
+  EXPECT_EQ(L"Vidtessa", boxes.Asked()[0].caption);
+  EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONERROR), boxes.Asked()[0].type);
+  EXPECT_FALSE(source.HasGraph());
+  EXPECT_EQ(nullptr, source.Picture().Bitmap());
+  // The slot code releases once more after a failed Select; both calls find nothing.
+  source.ReleaseGraph();
+  source.ReleaseGraph();
+  EXPECT_FALSE(source.HasGraph());
+}
+
+// The production path: a real box without owner, answered by pressing its button.
+TEST(CameraSelect, WithoutAnyDeviceARealBoxWithOnlyOkAppears) {
+  UnregisterFakeDevices();
+  tvqtest::BoxDriver driver(L"Vidtessa", [](const tvqtest::SeenBox&) { return IDOK; });
+  CCaptureVideo source;
+  EXPECT_FALSE(source.Select());
+  const std::vector<tvqtest::SeenBox> seen = driver.Seen();
+  ASSERT_EQ(1u, seen.size());
+  EXPECT_EQ(L"ビデオキャプチャーデバイスが見つかりません", seen[0].text);
+  EXPECT_TRUE(seen[0].hasOk);
+  EXPECT_FALSE(seen[0].hasYes || seen[0].hasNo || seen[0].hasCancel);
+}
+
+TEST(CameraSelect, AsksAboutEveryDeviceAndNoOrCancelLeavesItUnselected) {
+  UnregisterFakeDevices();
+  FakeVideoDevice first(tvqtest::kFakeDeviceA, L"Test Camera A", L"first test camera",
+                        L"\\\\?\\usb#vid_0001&pid_0002#a");
+  FakeVideoDevice second(tvqtest::kFakeDeviceB, L"Test Camera B");
+  ASSERT_TRUE(first.IsRegistered() && second.IsRegistered());
+
+  ScriptedMessageBox noToAll(Answers({IDNO, IDNO}));
+  CCaptureVideo source;
+  source.SetMessageBox(noToAll.Fn());
+  EXPECT_FALSE(source.Select());
+  ASSERT_EQ(2u, noToAll.Asked().size());
+  std::vector<std::wstring> questions;
+  for (const AskedBox& box : noToAll.Asked()) {
+    EXPECT_EQ(kDeviceCaption, box.caption);
+    EXPECT_EQ(kQuestion, box.type);
+    questions.push_back(box.text);
+  }
+  // Software devices have no DevicePath (or Description): those lines stay empty.
+  EXPECT_NE(questions.end(), std::find(questions.begin(), questions.end(),
+                                       DeviceQuestion(L"Test Camera A", L"first test camera",
+                                                      L"\\\\?\\usb#vid_0001&pid_0002#a")));
+  EXPECT_NE(questions.end(),
+            std::find(questions.begin(), questions.end(), DeviceQuestion(L"Test Camera B", L"", L"")));
+  EXPECT_FALSE(source.HasGraph());
+
+  ScriptedMessageBox cancel(Answers({IDCANCEL}));
+  source.SetMessageBox(cancel.Fn());
+  EXPECT_FALSE(source.Select());
+  EXPECT_EQ(1u, cancel.Asked().size());
+  EXPECT_FALSE(source.HasGraph());
+}
+
+TEST(CameraSelect, ADeviceThatCannotBeBoundShowsTheErrorBox) {
+  UnregisterFakeDevices();
+  FakeVideoDevice device(tvqtest::kFakeDeviceA, L"Test Camera A");
+  ScriptedMessageBox boxes(Answers({IDYES, IDOK}));
+  CCaptureVideo source;
+  source.SetMessageBox(boxes.Fn());
+  ASSERT_TRUE(source.CreateGraph());
+  EXPECT_FALSE(source.ChooseDevice());
+  ASSERT_EQ(2u, boxes.Asked().size());
+  EXPECT_TRUE(FAILED(source.LastResult()));
+  wchar_t code[16];
+  swprintf(code, 16, L"%lx", static_cast<unsigned long>(source.LastResult()));
+  ExpectErrorBox(boxes.Asked()[1], code);
+  source.ReleaseGraph();
+  EXPECT_FALSE(source.HasGraph());
+  EXPECT_EQ(0, source.LastResult());
+  EXPECT_STREQ(L"", source.FriendlyName());
+}
+
+TEST(CameraDeviceTexts, SectionNameIsTheDevicePathOrElseTheFriendlyName) {
+  UnregisterFakeDevices();
+  {
+    FakeVideoDevice device(tvqtest::kFakeDeviceA, L"Physical Camera", L"usb camera",
+                           L"\\\\?\\usb#vid_1234&pid_5678#7");
+    ScriptedMessageBox boxes(Answers({IDNO}));
+    CCaptureVideo source;
+    source.SetMessageBox(boxes.Fn());
+    ASSERT_TRUE(source.CreateGraph());
+    EXPECT_FALSE(source.ChooseDevice());
+    EXPECT_STREQ(L"Physical Camera", source.FriendlyName());
+    EXPECT_STREQ(L"usb camera", source.Description());
+    EXPECT_STREQ(L"\\\\?\\usb#vid_1234&pid_5678#7", source.DevicePath());
+    EXPECT_STREQ(L"\\\\?\\usb#vid_1234&pid_5678#7", source.SectionName());
+  }
+  for (const wchar_t* devicePath : {static_cast<const wchar_t*>(nullptr), L""}) {
+    SCOPED_TRACE(devicePath == nullptr ? "missing" : "empty");
+    FakeVideoDevice device(tvqtest::kFakeDeviceA, L"Virtual Camera", nullptr, devicePath);
+    ScriptedMessageBox boxes(Answers({IDNO}));
+    CCaptureVideo source;
+    source.SetMessageBox(boxes.Fn());
+    ASSERT_TRUE(source.CreateGraph());
+    EXPECT_FALSE(source.ChooseDevice());
+    EXPECT_STREQ(L"", source.DevicePath());
+    EXPECT_STREQ(L"", source.Description());
+    EXPECT_STREQ(L"Virtual Camera", source.SectionName());
+    EXPECT_STREQ(L"Virtual Camera", source.DisplayName());
+  }
+}
+
+TEST(CameraDeviceTexts, LongTextsAreCutToTheFieldsWithoutSplittingACharacter) {
+  UnregisterFakeDevices();
+  // A character outside the basic plane straddles the field's last unit.
+  const std::wstring name = std::wstring(1022, L'n') + L"\U0001F4F7" + std::wstring(500, L'n');
+  const std::wstring path(1500, L'p');
+  FakeVideoDevice device(tvqtest::kFakeDeviceA, name, std::wstring(1500, L'd').c_str(), path.c_str());
+  ScriptedMessageBox boxes(Answers({IDNO}));
+  CCaptureVideo source;
+  source.SetMessageBox(boxes.Fn());
+  ASSERT_TRUE(source.CreateGraph());
+  EXPECT_FALSE(source.ChooseDevice());
+  EXPECT_EQ(std::wstring(1022, L'n'), source.FriendlyName());
+  EXPECT_EQ(std::wstring(1023, L'd'), source.Description());
+  EXPECT_EQ(std::wstring(1023, L'p'), source.DevicePath());
+  ASSERT_EQ(1u, boxes.Asked().size());
+  const std::wstring full =
+      DeviceQuestion(std::wstring(1022, L'n'), std::wstring(1023, L'd'), std::wstring(1023, L'p'));
+  EXPECT_EQ(full.substr(0, 3071), boxes.Asked()[0].text);
+}
+
+TEST(CameraSelect, ASecondSelectOrAReleaseWhileOneWaitsDoesNothing) {
+  UnregisterFakeDevices();
+  FakeVideoDevice device(tvqtest::kFakeDeviceA, L"Test Camera A");
+  CCaptureVideo source;
+  bool nestedSelect = true;
+  bool graphKept = false;
+  std::shared_ptr<ScriptedMessageBox> boxes;
+  boxes = std::make_shared<ScriptedMessageBox>([&](const AskedBox&) {
+    // The user presses the camera key again while the device question is open, and the slot
+    // code releases the graph after that refused Select.
+    EXPECT_TRUE(source.IsSelecting());
+    nestedSelect = source.Select();
+    source.ReleaseGraph();
+    graphKept = source.HasGraph();
+    return IDCANCEL;
+  });
+  source.SetMessageBox(boxes->Fn());
+  EXPECT_FALSE(source.Select());
+  EXPECT_FALSE(nestedSelect);
+  EXPECT_TRUE(graphKept);
+  EXPECT_EQ(1u, boxes->Asked().size());
+  EXPECT_FALSE(source.IsSelecting());
+  EXPECT_FALSE(source.HasGraph());
+}
+
+TEST(CameraSource, DefaultConstructedAndMovedObjectsAreUnselected) {
+  CCaptureVideo source;
+  EXPECT_FALSE(source.HasGraph());
+  EXPECT_STREQ(L"", source.FriendlyName());
+  EXPECT_EQ(0, source.LastResult());
+  EXPECT_FALSE(source.Capture());
+  ASSERT_TRUE(source.Picture().Create(8, 8, 24));
+  const HBITMAP bitmap = source.Picture().Bitmap();
+
+  std::vector<CCaptureVideo> grown;
+  grown.push_back(std::move(source));
+  grown.resize(40);
+  EXPECT_EQ(bitmap, grown[0].Picture().Bitmap());
+  EXPECT_EQ(nullptr, source.Picture().Bitmap());
+  // Every object holds its own COM initialisation: the apartment outlives all but one of them.
+  grown.clear();
+  Microsoft::WRL::ComPtr<IGraphBuilder> graph;
+  EXPECT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IGraphBuilder, reinterpret_cast<void**>(graph.GetAddressOf())));
+}
+
+}  // namespace

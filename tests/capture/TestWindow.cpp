@@ -1,0 +1,139 @@
+#include "tests/capture/TestWindow.h"
+
+#include <mutex>
+
+#include "manager/composition/CImage.h"
+#include "tests/common/ChildProcess.h"
+
+namespace tvqtest {
+namespace {
+
+constexpr const wchar_t* kClassName = L"TessavueCaptureTestWindow";
+
+COLORREF QuadrantColor(const TestWindowOptions& options, const RECT& client, int x, int y) {
+  const int column = x < client.right / 2 ? 0 : 1;
+  const int row = y < client.bottom / 2 ? 0 : 1;
+  return options.quadrants[row * 2 + column];
+}
+
+void PaintPattern(HWND window, const TestWindowOptions& options) {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window, &paint);
+  RECT client;
+  GetClientRect(window, &client);
+  const int midX = client.right / 2;
+  const int midY = client.bottom / 2;
+  const RECT parts[4] = {{0, 0, midX, midY},
+                         {midX, 0, client.right, midY},
+                         {0, midY, midX, client.bottom},
+                         {midX, midY, client.right, client.bottom}};
+  for (int i = 0; i < 4; ++i) {
+    HBRUSH brush = CreateSolidBrush(options.quadrants[i]);
+    FillRect(dc, &parts[i], brush);
+    DeleteObject(brush);
+  }
+  EndPaint(window, &paint);
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* options = reinterpret_cast<const TestWindowOptions*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  switch (message) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT:
+      if (options != nullptr) {
+        PaintPattern(window, *options);
+        return 0;
+      }
+      break;
+    case WM_SIZE:
+      InvalidateRect(window, nullptr, FALSE);
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void RegisterClassOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = &WindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = kClassName;
+    RegisterClassExW(&windowClass);
+  });
+}
+
+}  // namespace
+
+TestWindow::TestWindow(const TestWindowOptions& options) : m_options(options) {
+  RegisterClassOnce();
+  HANDLE created = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  m_thread = std::thread([this, created] { Run(created); });
+  WaitForSingleObject(created, 10000);
+  CloseHandle(created);
+}
+
+TestWindow::~TestWindow() { Close(); }
+
+void TestWindow::Run(HANDLE created) {
+  const RECT& r = m_options.rect;
+  m_window = CreateWindowExW(m_options.exStyle, kClassName, m_options.title.c_str(), m_options.style,
+                             r.left, r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+  if (m_window != nullptr) {
+    SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&m_options));
+    if (m_options.visible) {
+      ShowWindow(m_window, SW_SHOWNOACTIVATE);
+      UpdateWindow(m_window);
+    }
+  }
+  SetEvent(created);
+  if (m_window == nullptr) return;
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+void TestWindow::Close() {
+  if (!m_thread.joinable()) return;
+  if (m_window != nullptr) PostMessageW(m_window, WM_CLOSE, 0, 0);
+  m_thread.join();
+}
+
+COLORREF TestWindow::ClientColorAt(int x, int y) const {
+  RECT client;
+  GetClientRect(m_window, &client);
+  return QuadrantColor(m_options, client, x, y);
+}
+
+bool TestWindow::WaitUntilShown(DWORD timeoutMs) const {
+  RECT client;
+  GetClientRect(m_window, &client);
+  // A quarter in from the top left: inside the first quadrant.
+  POINT probe = {client.right / 4, client.bottom / 4};
+  ClientToScreen(m_window, &probe);
+  const COLORREF expected = m_options.quadrants[0];
+  return WaitUntil(
+      [&] {
+        HDC screen = GetDC(nullptr);
+        const COLORREF seen = GetPixel(screen, probe.x, probe.y);
+        ReleaseDC(nullptr, screen);
+        return seen == expected;
+      },
+      timeoutMs);
+}
+
+COLORREF PixelAt(const CImage& picture, int x, int y) {
+  const BYTE* p = picture.Bits() + static_cast<ptrdiff_t>(y) * picture.Pitch() + x * 3;
+  return RGB(p[2], p[1], p[0]);
+}
+
+}  // namespace tvqtest

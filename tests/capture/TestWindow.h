@@ -1,0 +1,53 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <thread>
+
+class CImage;
+
+namespace tvqtest {
+
+struct TestWindowOptions {
+  std::wstring title;
+  DWORD style = WS_OVERLAPPEDWINDOW;
+  DWORD exStyle = 0;
+  // Outer rectangle in screen coordinates.
+  RECT rect = {0, 0, 200, 160};
+  bool visible = true;
+  // Client area quadrants: top left, top right, bottom left, bottom right.
+  COLORREF quadrants[4] = {RGB(220, 40, 40), RGB(40, 200, 60), RGB(30, 60, 210), RGB(230, 210, 20)};
+};
+
+// A top-level window of a known pattern, owned by a thread of its own that serves its messages,
+// as another program's window would be.
+class TestWindow {
+ public:
+  explicit TestWindow(const TestWindowOptions& options);
+  ~TestWindow();
+  TestWindow(const TestWindow&) = delete;
+  TestWindow& operator=(const TestWindow&) = delete;
+
+  HWND Handle() const { return m_window; }
+  const TestWindowOptions& Options() const { return m_options; }
+  // Destroys the window and ends its thread.
+  void Close();
+
+  // The expected colour of a client pixel (client coordinates).
+  COLORREF ClientColorAt(int x, int y) const;
+  // Waits until the screen shows the pattern at the window's client centre; false on time-out.
+  bool WaitUntilShown(DWORD timeoutMs = 5000) const;
+
+ private:
+  void Run(HANDLE created);
+
+  TestWindowOptions m_options;
+  HWND m_window = nullptr;
+  std::thread m_thread;
+};
+
+// A pixel of a 24-bit picture by screen row and column.
+COLORREF PixelAt(const CImage& picture, int x, int y);
+
+}  // namespace tvqtest
