@@ -115,18 +115,26 @@ COLORREF TestWindow::ClientColorAt(int x, int y) const {
 }
 
 bool TestWindow::WaitUntilShown(DWORD timeoutMs) const {
+  // Next to every quadrant edge: after a resize the old pattern still matches at the centres.
   RECT client;
   GetClientRect(m_window, &client);
-  // A quarter in from the top left: inside the first quadrant.
-  POINT probe = {client.right / 4, client.bottom / 4};
-  ClientToScreen(m_window, &probe);
-  const COLORREF expected = m_options.quadrants[0];
+  const int midX = client.right / 2;
+  const int midY = client.bottom / 2;
+  const int right = client.right;
+  const int bottom = client.bottom;
   return WaitUntil(
       [&] {
         HDC screen = GetDC(nullptr);
-        const COLORREF seen = GetPixel(screen, probe.x, probe.y);
+        bool shown = true;
+        for (int x : {1, midX - 2, midX + 1, right - 2}) {
+          for (int y : {1, midY - 2, midY + 1, bottom - 2}) {
+            POINT p = {x, y};
+            ClientToScreen(m_window, &p);
+            shown = shown && GetPixel(screen, p.x, p.y) == ClientColorAt(x, y);
+          }
+        }
         ReleaseDC(nullptr, screen);
-        return seen == expected;
+        return shown;
       },
       timeoutMs);
 }
