@@ -1,3 +1,10 @@
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+#include "manager/app/CManagerApp.h"
+#include "manager/app/Settings.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  CManagerApp app(instance, tvq::OwnModulePath());
+  if (!app.CreateMainWindow(showCommand)) return 0;
+  return app.RunMessageLoop();
+}

@@ -1,0 +1,273 @@
+#include "manager/app/CManagerApp.h"
+
+#include <utility>
+
+#include "channel/ChannelNames.h"
+#include "manager/app/Settings.h"
+#include "manager/app/TimerIds.h"
+#include "manager/app/TimerInterval.h"
+#include "resources/Resource.h"
+
+namespace {
+
+CManagerApp* g_current = nullptr;
+
+}  // namespace
+
+CManagerApp::CManagerApp(HINSTANCE instance, std::wstring modulePath)
+    : m_instance(instance),
+      m_modulePath(std::move(modulePath)),
+      m_title{},
+      m_className{},
+      m_window(nullptr),
+      m_slotCount(tvq::kDefaultSlotCount),
+      m_outputWidth(0),
+      m_outputHeight(0),
+      m_framePerSecond(tvq::kDefaultFramePerSecond),
+      m_compositingIntervalMs(0) {
+  if (g_current == nullptr) g_current = this;
+}
+
+CManagerApp::~CManagerApp() {
+  // The real program's window is gone by now; a test may end with the window still open.
+  if (m_window != nullptr && IsWindow(m_window)) DestroyWindow(m_window);
+  if (m_className[0] != L'\0') UnregisterClassW(m_className, m_instance);
+  if (g_current == this) g_current = nullptr;
+}
+
+CManagerApp* CManagerApp::Current() { return g_current; }
+
+// ---------------------------------------------------------------------------------------------
+// Process entry
+
+bool CManagerApp::CreateMainWindow(int showCommand) {
+  LoadTexts();
+  RegisterWindowClass();
+  // The class menu applies: no menu handle here. WM_CREATE runs the start-up sequence.
+  HWND window = CreateWindowExW(0, m_className, m_title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
+                                CW_USEDEFAULT, 0, nullptr, nullptr, m_instance, nullptr);
+  if (window == nullptr) return false;
+  ShowWindow(window, showCommand);
+  UpdateWindow(window);
+  return true;
+}
+
+int CManagerApp::RunMessageLoop() {
+  HACCEL accelerators = LoadAcceleratorsW(m_instance, MAKEINTRESOURCEW(IDC_TESSAVUEMANAGER));
+  MSG message{};
+  // GetMessageW answers -1 when it fails; taking that for a message would spin for ever.
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (!TranslateAcceleratorW(message.hwnd, accelerators, &message)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+  return static_cast<int>(message.wParam);
+}
+
+void CManagerApp::LoadTexts() {
+  LoadStringW(m_instance, IDS_APP_TITLE, m_title, kTextLength);
+  LoadStringW(m_instance, IDC_TESSAVUEMANAGER, m_className, kTextLength);
+}
+
+bool CManagerApp::RegisterWindowClass() {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.lpfnWndProc = &CManagerApp::WindowProc;
+  windowClass.hInstance = m_instance;
+  windowClass.hIcon = LoadIconW(m_instance, MAKEINTRESOURCEW(IDI_TESSAVUEMANAGER));
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  windowClass.lpszMenuName = MAKEINTRESOURCEW(IDC_TESSAVUEMANAGER);
+  windowClass.lpszClassName = m_className;
+  windowClass.hIconSm = LoadIconW(m_instance, MAKEINTRESOURCEW(IDI_SMALL));
+  return RegisterClassExW(&windowClass) != 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Window procedure
+
+LRESULT CALLBACK CManagerApp::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                         LPARAM lParam) {
+  CManagerApp* app = Current();
+  if (app == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+  switch (message) {
+    case WM_CREATE:
+      app->OnCreate(window);
+      return 0;
+    case WM_DESTROY:
+      app->OnDestroy();
+      return 0;
+    case WM_PAINT:
+      app->OnPaint();
+      return 0;
+    case WM_KEYDOWN:
+      app->OnKeyDown(static_cast<UINT>(wParam));
+      return 0;
+    case WM_KEYUP:
+      app->OnKeyUp();
+      return 0;
+    case WM_COMMAND:
+      if (app->OnCommand(LOWORD(wParam))) return 0;
+      break;
+    case WM_TIMER:
+      app->OnTimer(wParam);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// No step stops the start-up: whatever failed stays absent and the Manager runs on.
+void CManagerApp::OnCreate(HWND window) {
+  m_window = window;
+  ReadSettings();
+  ResetSlots();
+  CreateCanvas();
+  OpenChannel();
+  if (!m_iniPath.empty()) tvq::RecordPathsInRegistry(m_iniPath, m_modulePath);
+  StartCompositingTimer();
+}
+
+void CManagerApp::OnDestroy() {
+  KillTimer(m_window, tvq::kCompositingTimerId);
+  // Slots are saved while the channel is still open, then the channel handles are closed.
+  SaveAndClearAllSlots();
+  CloseChannel();
+  PostQuitMessage(0);
+  m_window = nullptr;
+}
+
+void CManagerApp::OnPaint() {
+  PAINTSTRUCT paint{};
+  HDC dc = BeginPaint(m_window, &paint);
+  const std::wstring statusText = BuildStatusText();
+  RECT client{};
+  GetClientRect(m_window, &client);
+  PaintContent(dc, client, statusText);
+  EndPaint(m_window, &paint);
+}
+
+void CManagerApp::PaintContent(HDC dc, const RECT& client, const std::wstring& statusText) {
+  SetStretchBltMode(dc, HALFTONE);
+  // HALFTONE needs the brush origin set again after the mode is chosen.
+  SetBrushOrgEx(dc, 0, 0, nullptr);
+  const int halfWidth = (client.right - client.left) / 2;
+  const int halfHeight = (client.bottom - client.top) / 2;
+  if (m_canvas.Bitmap() != nullptr) {
+    m_canvas.Draw(dc, halfWidth, halfHeight, halfWidth, halfHeight, 0, 0, m_canvas.Width(),
+                  m_canvas.Height());
+  }
+  // The text is not NUL-terminated for DrawTextW: its length is passed. It is drawn after the
+  // preview with the default opaque background, so a long line covers the preview.
+  RECT textArea = client;
+  DrawTextW(dc, statusText.data(), static_cast<int>(statusText.size()), &textArea, 0);
+}
+
+void CManagerApp::OnKeyDown(UINT virtualKey) { HandleKeyDown(virtualKey); }
+
+// Every key release repaints, so each change made by a key shows once the key is let go; held
+// keys repeat their action without repainting in between.
+void CManagerApp::OnKeyUp() { InvalidateRect(m_window, nullptr, TRUE); }
+
+bool CManagerApp::OnCommand(WORD command) {
+  switch (command) {
+    case IDM_ABOUT:
+      DialogBoxParamW(m_instance, MAKEINTRESOURCEW(IDD_ABOUTBOX), m_window, &CManagerApp::AboutProc,
+                      0);
+      return true;
+    case IDM_EXIT:
+      DestroyWindow(m_window);
+      return true;
+    default:
+      return false;
+  }
+}
+
+void CManagerApp::OnTimer(UINT_PTR timerId) {
+  if (timerId == tvq::kCompositingTimerId) {
+    CompositeTick();
+    return;
+  }
+  const int slot = tvq::SlotOfCaptureTimer(timerId, m_slotCount);
+  if (slot >= 0) CaptureTick(slot);
+}
+
+INT_PTR CALLBACK CManagerApp::AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      return TRUE;
+    case WM_COMMAND: {
+      const WORD command = LOWORD(wParam);
+      if (command == IDOK || command == IDCANCEL) {
+        EndDialog(dialog, command);
+        return TRUE;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return FALSE;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up and shut-down steps
+
+void CManagerApp::ReadSettings() {
+  m_iniPath = m_modulePath.empty() ? std::wstring()
+                                   : tvq::SettingsPath(m_modulePath, tvq::kSettingsFileName);
+  // Without a path of our own (an executable path too long to read) the defaults apply and no
+  // file is written anywhere else.
+  const tvq::StartupSettings settings =
+      m_iniPath.empty() ? tvq::StartupSettings() : tvq::LoadStartupSettings(m_iniPath);
+  m_slotCount = settings.slotCount;
+  m_outputWidth = settings.width;
+  m_outputHeight = settings.height;
+  m_framePerSecond = settings.framePerSecond;
+}
+
+void CManagerApp::CreateCanvas() {
+  // A positive height: the canvas is bottom-up, as the channel's pixel rows are.
+  if (!m_canvas.Create(m_outputWidth, m_outputHeight, 24)) return;
+  HDC dc = m_canvas.BorrowDC();
+  SetStretchBltMode(dc, HALFTONE);
+  m_canvas.ReturnDC();
+}
+
+void CManagerApp::OpenChannel() {
+  m_formatChannel.Create(tvq::kFormatObjectName, tvq::kFormatObjectSize);
+  m_intervalChannel.Create(tvq::kIntervalObjectName, tvq::kIntervalObjectSize);
+  // The canvas's own buffer size: rows padded to 4 bytes, so not simply width x 3 x height.
+  m_pixelChannel.Create(tvq::kPixelObjectName, static_cast<int>(m_canvas.BufferBytes()));
+}
+
+void CManagerApp::StartCompositingTimer() {
+  // A rate of 0 or below from the settings file would give no usable interval.
+  m_compositingIntervalMs = tvq::TimerIntervalMs(m_framePerSecond, tvq::kDefaultFramePerSecond);
+  SetTimer(m_window, tvq::kCompositingTimerId, m_compositingIntervalMs, nullptr);
+}
+
+// Each object closes its mapping before its mutex.
+void CManagerApp::CloseChannel() {
+  m_formatChannel.Close();
+  m_intervalChannel.Close();
+  m_pixelChannel.Close();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Slots, compositing, keys and status text
+
+void CManagerApp::ResetSlots() {}
+
+void CManagerApp::CompositeTick() {}
+
+void CManagerApp::CaptureTick(int /*slot*/) {}
+
+void CManagerApp::SaveAndClearAllSlots() {}
+
+void CManagerApp::HandleKeyDown(UINT /*virtualKey*/) {}
+
+std::wstring CManagerApp::BuildStatusText() { return std::wstring(); }

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "channel/CSharedMemory.h"
+#include "manager/composition/CImage.h"
+
+// The Manager's process-wide state and its main window: entry steps, the window procedure's
+// handlers and the About box. One instance exists while the program runs; the window procedure
+// reaches it through Current().
+//
+// Threads: everything runs on the GUI thread, inside the window procedure; timer, key and paint
+// messages are handled one at a time, so no member needs a lock.
+class CManagerApp {
+ public:
+  // modulePath is the executable whose folder holds the settings files (this program's own path
+  // in the real process; tests give a path in a folder of their own).
+  CManagerApp(HINSTANCE instance, std::wstring modulePath);
+  ~CManagerApp();
+
+  CManagerApp(const CManagerApp&) = delete;
+  CManagerApp& operator=(const CManagerApp&) = delete;
+
+  static CManagerApp* Current();
+
+  // Process entry: texts, window class, window (whose creation runs the start-up sequence), shown
+  // with showCommand. False when the window could not be created.
+  bool CreateMainWindow(int showCommand);
+  // Runs until WM_QUIT; returns its exit code.
+  int RunMessageLoop();
+
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+  // Window procedure handlers.
+  void OnCreate(HWND window);
+  void OnDestroy();
+  void OnPaint();
+  void OnKeyDown(UINT virtualKey);
+  void OnKeyUp();
+  // False when the command is not the Manager's and goes to DefWindowProcW.
+  bool OnCommand(WORD command);
+  void OnTimer(UINT_PTR timerId);
+
+  // The picture part of painting: the canvas as a preview in the bottom-right quarter of client,
+  // then statusText over the whole client rectangle.
+  void PaintContent(HDC dc, const RECT& client, const std::wstring& statusText);
+
+  HINSTANCE Instance() const { return m_instance; }
+  HWND Window() const { return m_window; }
+  const std::wstring& ModulePath() const { return m_modulePath; }
+  const std::wstring& IniPath() const { return m_iniPath; }
+  int SlotCount() const { return m_slotCount; }
+  double FramePerSecond() const { return m_framePerSecond; }
+  void SetFramePerSecond(double rate) { m_framePerSecond = rate; }
+  unsigned int CompositingIntervalMs() const { return m_compositingIntervalMs; }
+  CImage& Canvas() { return m_canvas; }
+  CSharedMemory& FormatChannel() { return m_formatChannel; }
+  CSharedMemory& IntervalChannel() { return m_intervalChannel; }
+  CSharedMemory& PixelChannel() { return m_pixelChannel; }
+
+  static constexpr int kTextLength = 100;
+
+ private:
+  void LoadTexts();
+  bool RegisterWindowClass();
+
+  void ReadSettings();
+  void CreateCanvas();
+  void OpenChannel();
+  void StartCompositingTimer();
+  void CloseChannel();
+
+  // Where the slots, the compositing tick, the keys and the status text plug in.
+  void ResetSlots();
+  void CompositeTick();
+  void CaptureTick(int slot);
+  void SaveAndClearAllSlots();
+  void HandleKeyDown(UINT virtualKey);
+  std::wstring BuildStatusText();
+
+  HINSTANCE m_instance;
+  std::wstring m_modulePath;
+  std::wstring m_iniPath;
+  wchar_t m_title[kTextLength];
+  wchar_t m_className[kTextLength];
+  HWND m_window;
+
+  int m_slotCount;
+  int m_outputWidth;
+  int m_outputHeight;
+  // As read from the settings; the compositing tick later replaces it with the negotiated rate.
+  double m_framePerSecond;
+  unsigned int m_compositingIntervalMs;
+
+  CImage m_canvas;
+  CSharedMemory m_formatChannel;
+  CSharedMemory m_intervalChannel;
+  CSharedMemory m_pixelChannel;
+};

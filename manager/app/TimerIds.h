@@ -1,0 +1,21 @@
+#pragma once
+
+#include <windows.h>
+
+// Window timers of the Manager's main window. Capture timers are numbered after their slot, so
+// the timer id alone says which slot's source is due.
+namespace tvq {
+
+inline constexpr UINT_PTR kCompositingTimerId = 1;
+inline constexpr UINT_PTR kFirstCaptureTimerId = 10;
+
+inline UINT_PTR CaptureTimerId(int slot) { return kFirstCaptureTimerId + slot; }
+
+// The slot whose capture timer has this id, or -1 when the id is no capture timer of the slots.
+inline int SlotOfCaptureTimer(UINT_PTR id, int slotCount) {
+  if (slotCount <= 0 || id < kFirstCaptureTimerId) return -1;
+  const UINT_PTR slot = id - kFirstCaptureTimerId;
+  return slot < static_cast<UINT_PTR>(slotCount) ? static_cast<int>(slot) : -1;
+}
+
+}  // namespace tvq

@@ -1,0 +1,20 @@
+#pragma once
+
+// Resource identifiers of TessavueManager, shared by the resource script and the program.
+
+#define IDS_APP_TITLE 103
+#define IDC_TESSAVUEMANAGER 109
+
+#define IDI_TESSAVUEMANAGER 107
+#define IDI_SMALL 108
+
+#define IDD_ABOUTBOX 103
+#define IDC_ABOUT_NAME 1000
+#define IDC_ABOUT_VERSION 1001
+
+#define IDM_ABOUT 104
+#define IDM_EXIT 105
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
