@@ -4,6 +4,7 @@
 #include <strmif.h>
 #include <wrl/client.h>
 
+#include <atomic>
 #include <memory>
 
 #include "framework/CBaseObject.h"
@@ -70,6 +71,7 @@ class CBaseFilter : public CUnknown, public IBaseFilter, public IAMovieSetup {
   CCritSec* m_pLock;                    // not owned
   std::unique_ptr<wchar_t[]> m_pName;   // copied at JoinFilterGraph
   IFilterGraph* m_pGraph = nullptr;     // not counted: the graph owns us
-  IMediaEventSink* m_pSink = nullptr;   // not counted: part of the graph
+  // Not counted: part of the graph. Atomic: a worker's NotifyEvent reads it without the lock.
+  std::atomic<IMediaEventSink*> m_pSink{nullptr};
   LONG m_PinVersion = 1;
 };

@@ -73,10 +73,19 @@ TEST_F(Connection, WithoutATypeTheDownstreamPreferencesComeFirst) {
   EXPECT_EQ(1u, m_input.m_offeredSubtypes.size());
 }
 
+TEST_F(Connection, APreferenceEnumeratorThatNeverEndsDoesNotHangTheSearch) {
+  m_input.m_preferred.m_succeedWithNothing = true;
+  EXPECT_EQ(S_OK, Connect());  // our own type after the downstream pin's empty answer
+}
+
 TEST_F(Connection, FailuresLeaveThePinUnconnectedWithTheirCodes) {
   m_input.m_dir = PINDIR_OUTPUT;
   EXPECT_EQ(VFW_E_INVALID_DIRECTION, Connect());
   m_input.m_dir = PINDIR_INPUT;
+  // A pin that cannot tell its direction is not taken for an input pin.
+  m_input.m_knowsDirection = false;
+  EXPECT_EQ(VFW_E_INVALID_DIRECTION, Connect());
+  m_input.m_knowsDirection = true;
 
   m_input.m_receiveConnectionResult = E_FAIL;  // a general refusal
   EXPECT_EQ(VFW_E_NO_ACCEPTABLE_TYPES, Connect());

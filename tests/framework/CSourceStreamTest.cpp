@@ -5,39 +5,20 @@
 #include <vfwmsgs.h>
 #include <wrl/client.h>
 
-#include <functional>
-
+#include "tests/framework/ReturnsWithin.h"
 #include "tests/framework/SourceFixture.h"
 
 namespace {
 
 using Microsoft::WRL::ComPtr;
 using tvqtest::SourceFixture;
+using tvqtest::ReturnsWithin;
 using tvqtest::TestStream;
 using tvqtest::WaitUntil;
 
 constexpr DWORD kTimeoutMs = 5000;
 
 HRESULT AsResult(DWORD reply) { return static_cast<HRESULT>(reply); }
-
-// Runs call on another thread; false when it has not returned within timeoutMs (the thread
-// is then left to the process's end).
-bool ReturnsWithin(DWORD timeoutMs, std::function<void()> call) {
-  auto* owned = new std::function<void()>(std::move(call));
-  HANDLE thread = CreateThread(
-      nullptr, 0,
-      [](LPVOID p) -> DWORD {
-        auto* f = static_cast<std::function<void()>*>(p);
-        (*f)();
-        delete f;
-        return 0;
-      },
-      owned, 0, nullptr);
-  if (!thread) return false;
-  const bool returned = WaitForSingleObject(thread, timeoutMs) == WAIT_OBJECT_0;
-  CloseHandle(thread);
-  return returned;
-}
 
 using Worker = SourceFixture;
 

@@ -36,6 +36,8 @@ TEST(SourcePins, QueryIdAndFindPinAreInverse) {
     EXPECT_EQ(VFW_E_NOT_FOUND, filter->FindPin(id, &none)) << id;
     EXPECT_EQ(nullptr, none);
   }
+  IPin* none = nullptr;
+  EXPECT_EQ(VFW_E_NOT_FOUND, filter->FindPin(nullptr, &none));
   EXPECT_EQ(E_POINTER, filter->FindPin(L"1", nullptr));
   EXPECT_EQ(E_POINTER, second->QueryId(nullptr));
 }

@@ -5,6 +5,10 @@
 namespace tvqtest {
 
 STDMETHODIMP FakeTypeEnumerator::Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) {
+  if (m_succeedWithNothing) {
+    if (fetched) *fetched = 0;
+    return S_OK;
+  }
   ULONG n = 0;
   for (; n < count && m_position < m_types.size(); ++n, ++m_position) {
     types[n] = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
@@ -35,7 +39,7 @@ STDMETHODIMP FakeInputPin::Disconnect() {
 }
 
 STDMETHODIMP FakeInputPin::EnumMediaTypes(IEnumMediaTypes** types) {
-  if (m_preferred.m_types.empty()) return E_NOTIMPL;
+  if (m_preferred.m_types.empty() && !m_preferred.m_succeedWithNothing) return E_NOTIMPL;
   m_preferred.AddRef();
   *types = &m_preferred;
   return S_OK;

@@ -17,6 +17,7 @@ class FakeTypeEnumerator : public ComStub<IEnumMediaTypes> {
  public:
   std::vector<CMediaType> m_types;
   size_t m_position = 0;
+  bool m_succeedWithNothing = false;  // a broken enumerator: S_OK without a type, for ever
 
   STDMETHODIMP Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) override;
   STDMETHODIMP Skip(ULONG) override { return E_NOTIMPL; }
@@ -35,6 +36,7 @@ class FakeInputPin : public ComStub<IPin, IMemInputPin> {
 
   // Configuration, set before connecting.
   PIN_DIRECTION m_dir = PINDIR_INPUT;
+  bool m_knowsDirection = true;
   HRESULT m_receiveConnectionResult = S_OK;
   HRESULT m_receiveResult = S_OK;
   bool m_holdSamples = false;       // keep every sample (the allocator runs dry)
@@ -61,6 +63,7 @@ class FakeInputPin : public ComStub<IPin, IMemInputPin> {
   STDMETHODIMP ConnectionMediaType(AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
   STDMETHODIMP QueryPinInfo(PIN_INFO*) override { return E_NOTIMPL; }
   STDMETHODIMP QueryDirection(PIN_DIRECTION* dir) override {
+    if (!m_knowsDirection) return E_NOTIMPL;
     *dir = m_dir;
     return S_OK;
   }

@@ -1,6 +1,7 @@
 // The test source in the platform's own filter graph, feeding its Sample Grabber and Null Renderer.
 #include <windows.h>
 #include <control.h>
+#include <tlhelp32.h>
 #include <qedit.h>
 #include <uuids.h>
 #include <wrl/client.h>
@@ -8,13 +9,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <functional>
 #include <vector>
 
 #include "framework/CBaseObject.h"
 #include "framework/CCritSec.h"
 #include "tests/common/ChildProcess.h"
 #include "tests/framework/ComStub.h"
+#include "tests/framework/ReturnsWithin.h"
 #include "tests/framework/TestSource.h"
 
 // mingw-w64's qedit.h does not declare these although libstrmiids has them.
@@ -24,6 +25,7 @@ extern "C" const CLSID CLSID_NullRenderer;
 namespace {
 
 using Microsoft::WRL::ComPtr;
+using tvqtest::ReturnsWithin;
 using tvqtest::TestStream;
 using tvqtest::WaitUntil;
 
@@ -86,23 +88,17 @@ ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION wanted) {
   return nullptr;
 }
 
-bool ReturnsWithin(DWORD timeoutMs, std::function<void()> call) {
-  auto* owned = new std::function<void()>(std::move(call));
-  HANDLE thread = CreateThread(
-      nullptr, 0,
-      [](LPVOID p) -> DWORD {
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        auto* f = static_cast<std::function<void()>*>(p);
-        (*f)();
-        delete f;
-        CoUninitialize();
-        return 0;
-      },
-      owned, 0, nullptr);
-  if (!thread) return false;
-  const bool returned = WaitForSingleObject(thread, timeoutMs) == WAIT_OBJECT_0;
-  CloseHandle(thread);
-  return returned;
+int ThreadsOfThisProcess() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  THREADENTRY32 entry = {};
+  entry.dwSize = sizeof(entry);
+  int count = 0;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+  }
+  CloseHandle(snapshot);
+  return count;
 }
 
 // Source -> Sample Grabber (RGB24 video) -> Null Renderer in a platform filter graph.
@@ -110,7 +106,6 @@ class PlatformGraph : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-    m_before = CBaseObject::ObjectsActive();
     BuildGraph();
   }
   void TearDown() override {
@@ -121,7 +116,7 @@ class PlatformGraph : public ::testing::Test {
     m_grabber.Reset();
     m_stream = nullptr;
     m_source.Reset();
-    EXPECT_EQ(m_before, CBaseObject::ObjectsActive());
+    EXPECT_EQ(0, CBaseObject::ObjectsActive());
     CoUninitialize();
   }
 
@@ -160,7 +155,6 @@ class PlatformGraph : public ::testing::Test {
     ASSERT_TRUE(WaitUntil([&] { return m_checker.m_received >= start + frames; }, kTimeoutMs));
   }
 
-  LONG m_before = 0;
   FrameChecker m_checker;
   ComPtr<IGraphBuilder> m_graph;
   ComPtr<IMediaControl> m_control;
@@ -182,6 +176,7 @@ TEST_F(PlatformGraph, SamplesArriveIntactThroughTheGrabber) {
 }
 
 TEST_F(PlatformGraph, RepeatedPauseRunStopLeavesNoWorkerBehind) {
+  int threadsAfterFirstCycle = 0;
   for (int i = 0; i < 15; ++i) {
     ASSERT_TRUE(SUCCEEDED(m_control->Pause()));
     RunFor(2);
@@ -191,7 +186,10 @@ TEST_F(PlatformGraph, RepeatedPauseRunStopLeavesNoWorkerBehind) {
     ASSERT_EQ(i + 1, m_stream->m_threadsCreated);
     ASSERT_EQ(i + 1, m_stream->m_threadsDestroyed);
     ASSERT_FALSE(m_stream->ThreadExists());
+    // The graph keeps threads of its own once it has run; ours must not add up.
+    if (i == 0) threadsAfterFirstCycle = ThreadsOfThisProcess();
   }
+  EXPECT_EQ(threadsAfterFirstCycle, ThreadsOfThisProcess());
   EXPECT_EQ(0, m_checker.m_corrupt);
 }
 
