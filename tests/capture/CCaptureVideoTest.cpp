@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
@@ -11,7 +12,10 @@
 #include "tests/capture/BoxDriver.h"
 #include "tests/capture/FakeCom.h"
 #include "tests/capture/FakeVideoDevice.h"
+#include "tests/capture/RegisteredFilter.h"
 #include "tests/capture/ScriptedMessageBox.h"
+#include "tests/capture/TestWindow.h"
+#include "tests/common/ChildProcess.h"
 
 namespace {
 
@@ -50,6 +54,7 @@ void ExpectErrorBox(const AskedBox& box, const std::wstring& code) {
 void UnregisterFakeDevices() {
   FakeVideoDevice::Unregister(tvqtest::kFakeDeviceA);
   FakeVideoDevice::Unregister(tvqtest::kFakeDeviceB);
+  tvqtest::RegisteredFilter::Unregister();
 }
 
 class FakeCrossbar : public tvqtest::FakeCom<IAMCrossbar> {
@@ -394,6 +399,137 @@ TEST(CameraSource, DefaultConstructedAndMovedObjectsAreUnselected) {
   Microsoft::WRL::ComPtr<IGraphBuilder> graph;
   EXPECT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
                                    IID_IGraphBuilder, reinterpret_cast<void**>(graph.GetAddressOf())));
+}
+
+// Our own virtual camera as the device: a small frame size keeps the graph quick.
+constexpr int kFrameWidth = 160;
+constexpr int kFrameHeight = 120;
+constexpr const wchar_t* kFilterName = L"Tessavue Filter";
+const COLORREF kQuadrants[4] = {RGB(230, 30, 30), RGB(30, 220, 40), RGB(20, 40, 230),
+                                RGB(240, 220, 10)};
+
+// Yes for our filter, No for any other device, OK for error boxes.
+int AnswerForOurFilter(const AskedBox& box) {
+  if (box.caption == kDeviceCaption) {
+    return box.text.rfind(L"FriendlyName:" + std::wstring(kFilterName) + L"\n", 0) == 0 ? IDYES
+                                                                                       : IDNO;
+  }
+  return IDOK;
+}
+
+bool ShowsQuadrants(const CImage& picture) {
+  const int w = picture.Width();
+  const int h = picture.Height();
+  for (int x : {0, w / 2 - 1, w / 2, w - 1}) {
+    for (int y : {0, h / 2 - 1, h / 2, h - 1}) {
+      const COLORREF expected = kQuadrants[(y < h / 2 ? 0 : 2) + (x < w / 2 ? 0 : 1)];
+      if (tvqtest::PixelAt(picture, x, y) != expected) return false;
+    }
+  }
+  return true;
+}
+
+// Captures until the known frame shows (samples arrive on the graph's own thread).
+bool CapturesTheKnownFrame(CCaptureVideo& source) {
+  return tvqtest::WaitUntil([&] { return source.Capture() && ShowsQuadrants(source.Picture()); },
+                            10000);
+}
+
+class RealCamera : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(S_OK, m_filter.RegisterResult()); }
+
+  // Only our filter in the category, whatever an earlier case left behind.
+  struct NoOtherDevices {
+    NoOtherDevices() { UnregisterFakeDevices(); }
+  } m_noOtherDevices;
+  tvqtest::RegisteredFilter m_filter{kFrameWidth, kFrameHeight, 30};
+  tvqtest::PublishedFrame m_frame{tvqtest::QuadrantFrame(kFrameWidth, kFrameHeight, kQuadrants)};
+};
+
+TEST_F(RealCamera, SelectBuildsAndRunsTheGraphAndCaptureShowsTheFrameUpright) {
+  ScriptedMessageBox boxes(&AnswerForOurFilter);
+  CCaptureVideo source;
+  source.SetMessageBox(boxes.Fn());
+  ASSERT_TRUE(source.Select());
+
+  // The device question, then one error box each for the device and its output pin, which have
+  // no property pages.
+  const std::vector<AskedBox>& asked = boxes.Asked();
+  ASSERT_EQ(3u, asked.size());
+  EXPECT_EQ(DeviceQuestion(kFilterName, L"", L""), asked[0].text);
+  ExpectErrorBox(asked[1], L"80004002");
+  ExpectErrorBox(asked[2], L"80004002");
+  EXPECT_STREQ(kFilterName, source.FriendlyName());
+  EXPECT_STREQ(kFilterName, source.SectionName());
+  EXPECT_TRUE(source.HasGraph());
+  ASSERT_NE(nullptr, source.FormatHeader());
+  EXPECT_EQ(kFrameWidth, source.FormatHeader()->biWidth);
+  EXPECT_EQ(kFrameHeight, source.FormatHeader()->biHeight);
+  EXPECT_EQ(kFrameWidth * 3 * kFrameHeight, source.Frame().FrameBytes());
+  EXPECT_EQ(kFrameWidth, source.Picture().Width());
+  EXPECT_EQ(kFrameHeight, source.Picture().Height());
+  EXPECT_EQ(24, source.Picture().BitsPerPixel());
+
+  EXPECT_TRUE(CapturesTheKnownFrame(source));
+}
+
+TEST_F(RealCamera, ReleaseTwiceIsHarmlessAndSelectingAgainRebuildsTheGraph) {
+  ScriptedMessageBox boxes(&AnswerForOurFilter);
+  CCaptureVideo source;
+  source.SetMessageBox(boxes.Fn());
+  ASSERT_TRUE(source.Select());
+  ASSERT_TRUE(CapturesTheKnownFrame(source));
+
+  source.ReleaseGraph();
+  source.ReleaseGraph();
+  EXPECT_FALSE(source.HasGraph());
+  EXPECT_EQ(nullptr, source.FormatHeader());
+  EXPECT_STREQ(L"", source.FriendlyName());
+  EXPECT_FALSE(source.Capture());
+
+  // Wipe the picture so only a new frame can make the pattern show again.
+  std::memset(source.Picture().LowestAddress(), 0, source.Picture().BufferBytes());
+  ASSERT_TRUE(source.Select());
+  EXPECT_TRUE(CapturesTheKnownFrame(source));
+}
+
+TEST_F(RealCamera, CancelOrNoLeaveTheCameraUnselected) {
+  for (int answer : {IDCANCEL, IDNO}) {
+    SCOPED_TRACE(answer);
+    ScriptedMessageBox boxes(tvqtest::AlwaysAnswer(answer));
+    CCaptureVideo source;
+    source.SetMessageBox(boxes.Fn());
+    EXPECT_FALSE(source.Select());
+    ASSERT_FALSE(boxes.Asked().empty());
+    for (const AskedBox& box : boxes.Asked()) EXPECT_EQ(kDeviceCaption, box.caption);
+    EXPECT_FALSE(source.HasGraph());
+    EXPECT_EQ(nullptr, source.Picture().Bitmap());
+  }
+}
+
+// The production path end to end: real boxes without owner, answered by pressing buttons.
+TEST_F(RealCamera, RealBoxesLeadToARunningGraph) {
+  const std::wstring question = DeviceQuestion(kFilterName, L"", L"");
+  tvqtest::BoxDriver devices(kDeviceCaption, [&](const tvqtest::SeenBox& box) {
+    return box.text == question ? IDYES : IDNO;
+  });
+  tvqtest::BoxDriver errors(L"CCaptureVideo", [](const tvqtest::SeenBox&) { return IDOK; });
+  // Answered too, so a missing device fails the case instead of leaving it waiting.
+  tvqtest::BoxDriver noDevice(L"Vidtessa", [](const tvqtest::SeenBox&) { return IDOK; });
+  CCaptureVideo source;
+  ASSERT_TRUE(source.Select());
+  EXPECT_TRUE(CapturesTheKnownFrame(source));
+  const std::vector<tvqtest::SeenBox> seen = errors.Seen();
+  ASSERT_EQ(2u, seen.size());
+  for (const tvqtest::SeenBox& box : seen) {
+    EXPECT_EQ(L"ErrorCode: 80004002", box.text);
+    EXPECT_TRUE(box.hasOk);
+    EXPECT_FALSE(box.hasYes || box.hasNo || box.hasCancel);
+  }
+  for (const tvqtest::SeenBox& box : devices.Seen()) {
+    EXPECT_TRUE(box.hasYes && box.hasNo && box.hasCancel);
+  }
 }
 
 }  // namespace
