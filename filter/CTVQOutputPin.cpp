@@ -101,9 +101,17 @@ void CTVQOutputPin::Publish(const tvq::VideoFormat& format) {
   m_interval.Write(&format.interval, sizeof(format.interval), INFINITE);
 }
 
-// The publication stands even when the activation fails.
+// The Manager must compose what the samples hold. A stop returns the offer to the default, but
+// the connection keeps the picture it was made with, so a run without reconnecting publishes the
+// connection's picture (with the interval the worker paces by). The publication stands even when
+// the activation fails.
 HRESULT CTVQOutputPin::Active() {
-  Publish(m_formats.Current());
+  tvq::VideoFormat published = m_formats.Current();
+  if (IsConnected() && m_mt.FormatType() != nullptr && *m_mt.FormatType() == FORMAT_VideoInfo &&
+      m_mt.FormatLength() >= sizeof(VIDEOINFOHEADER) && m_mt.Format() != nullptr) {
+    published.header = reinterpret_cast<const VIDEOINFOHEADER*>(m_mt.Format())->bmiHeader;
+  }
+  Publish(published);
   return CSourceStream::Active();
 }
 

@@ -97,7 +97,11 @@ VideoFormat LoadDefaultFormat(const std::wstring& iniPath) {
   VideoFormat format;
   format.header = MakeRgb24Header(width, height);
   format.interval = FrameIntervalFromRate(rate);
-  if (format.interval == 0) format.interval = kDefaultFrameInterval;
+  // Below one frame per second no rate would be left for a client to choose (one second is the
+  // slowest offered), and every sample would hold a stop of the graph for its whole interval.
+  if (format.interval == 0 || format.interval > kMaxFrameInterval) {
+    format.interval = kDefaultFrameInterval;
+  }
   return format;
 }
 

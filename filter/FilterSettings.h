@@ -29,7 +29,8 @@ std::wstring ResolveSettingsPath();
 
 // Default format and interval from the "Video" section. Unusable values fall back to 1024 x 768
 // (both together, as the Manager does, so both sides agree on the pixel object) and 15 frames per
-// second. An empty path or a missing file gives the defaults.
+// second (rates below one per second included). An empty path or a missing file gives the
+// defaults.
 VideoFormat LoadDefaultFormat(const std::wstring& iniPath);
 
 }  // namespace tvq

@@ -111,7 +111,7 @@ TEST(DefaultFormat, EmptyRateTextGives15FramesPerSecond) {
 }
 
 TEST(DefaultFormat, UnusableRatesFallBackTo15FramesPerSecond) {
-  for (const char* rate : {"0", "-30", "abc", "1e999", "0.0000000000000001"}) {
+  for (const char* rate : {"0", "-30", "abc", "1e999", "0.0000000000000001", "0.999", "0.001"}) {
     ExpectDefaultFormat(VideoSection(640, 480, rate), {640, 480, 666666});
   }
 }

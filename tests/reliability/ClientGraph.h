@@ -1,0 +1,100 @@
+#pragma once
+
+#include <windows.h>
+#include <strmif.h>
+#include <control.h>
+#include <wrl/client.h>
+
+#include <atomic>
+#include <string>
+
+// A DirectShow client as an application builds it: the registered virtual camera, created through
+// COM, rendered by the capture graph builder into a Sample Grabber and a Null Renderer. The
+// grabber's callback counts samples and checks each one against the test pattern
+// (FramePattern.h) and the connection's size.
+//
+// Threads: the test thread builds and drives the graph; the callback runs on the camera's worker
+// thread and touches only atomics.
+namespace tvqtest {
+
+// COM for the calling thread, for as long as the object lives.
+class ComApartment {
+ public:
+  ComApartment() : m_hr(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
+  ~ComApartment() {
+    if (SUCCEEDED(m_hr)) CoUninitialize();
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  HRESULT Result() const { return m_hr; }
+
+ private:
+  HRESULT m_hr;
+};
+
+// The virtual camera's DLL next to the test executable.
+std::wstring FilterDllPath();
+// Registers the DLL in this prefix (COM must be initialised on the calling thread).
+HRESULT RegisterFilterDll();
+// DllCanUnloadNow of the copy that COM loaded into this process; S_OK also when it is not loaded.
+HRESULT FilterDllCanUnloadNow();
+
+class GrabberCallback;
+
+class ClientGraph {
+ public:
+  ClientGraph();
+  ~ClientGraph();
+  ClientGraph(const ClientGraph&) = delete;
+  ClientGraph& operator=(const ClientGraph&) = delete;
+
+  enum class Wiring {
+    // RenderStream of the capture graph builder, as most applications connect a webcam (it may
+    // put a tee between the camera and the grabber).
+    CaptureGraphBuilder,
+    // The camera's pin straight to the grabber's: Disconnect and Reconnect then touch the
+    // camera's own connection only.
+    Direct,
+  };
+
+  // Creates the camera and the graph and connects them.
+  HRESULT Build(Wiring wiring = Wiring::CaptureGraphBuilder);
+  HRESULT Run();
+  HRESULT Stop();
+  // Breaks the camera's connection to the grabber, and makes it again.
+  HRESULT Disconnect();
+  HRESULT Reconnect();
+  // Releases every object of the graph.
+  void Release();
+
+  IAMStreamConfig* Config() const { return m_config.Get(); }
+  IBaseFilter* Camera() const { return m_camera.Get(); }
+
+  // Samples received since the graph was built, and those of them that were well formed.
+  LONG Frames() const;
+  LONG GoodFrames() const;
+  // Samples, after the first well-formed one of a run, that were not well formed; and samples
+  // whose length was not the connection's image size.
+  LONG BadFrames() const;
+  LONG WrongSizes() const;
+  bool WaitForFrames(LONG count, DWORD timeoutMs) const;
+  bool WaitForGoodFrames(LONG count, DWORD timeoutMs) const;
+  // Forgets the run's first good frame (call before each Run).
+  void NewRun();
+
+ private:
+  HRESULT FindPins();
+  HRESULT Wire(Wiring wiring);
+
+  Microsoft::WRL::ComPtr<IGraphBuilder> m_graph;
+  Microsoft::WRL::ComPtr<IMediaControl> m_control;
+  Microsoft::WRL::ComPtr<IBaseFilter> m_camera;
+  Microsoft::WRL::ComPtr<IBaseFilter> m_grabberFilter;
+  Microsoft::WRL::ComPtr<IBaseFilter> m_renderer;
+  Microsoft::WRL::ComPtr<IAMStreamConfig> m_config;
+  Microsoft::WRL::ComPtr<IPin> m_cameraOut;
+  Microsoft::WRL::ComPtr<IPin> m_cameraPeer;
+  GrabberCallback* m_callback;  // owned
+};
+
+}  // namespace tvqtest

@@ -1,0 +1,196 @@
+// Frames cross from the Manager's process while the client changes its format, stops and starts
+// its graph, and while the Manager dies holding the pixel mutex. Once the Manager has caught up
+// with a client's format, the client must never receive a torn or misshapen frame, and no write
+// may reach past a sample's buffer (the guarded sink faults at once).
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "channel/UniqueHandle.h"
+#include "filter/CTVQOutputPin.h"
+#include "tests/common/ChildProcess.h"
+#include "tests/filter/FilterTestSupport.h"
+#include "tests/reliability/ClientGraph.h"
+#include "tests/reliability/FakeManager.h"
+#include "tests/reliability/FramePattern.h"
+#include "tests/reliability/GuardedSink.h"
+
+namespace {
+
+using tvqtest::ChildProcess;
+using tvqtest::FakeManagerProcess;
+using tvqtest::GuardedSink;
+using tvqtest::LocalFilter;
+using tvqtest::ScopedSettings;
+
+constexpr DWORD kTimeoutMs = 10000;
+
+// Looks at every sample on the worker thread. Until the Manager has followed a newly published
+// format, frames of the previous size are expected; after a run's first well-formed frame every
+// frame must be well formed.
+class IntegrityChecker {
+ public:
+  explicit IntegrityChecker(GuardedSink& sink) {
+    sink.SetInspector([this](const tvqtest::ReceivedSample& s) { Inspect(s); });
+  }
+  void NewRun() {
+    m_sawGood = false;
+    m_goodInRun = 0;
+  }
+  LONG GoodInRun() const { return m_goodInRun; }
+  LONG Bad() const { return m_bad; }
+  int LastSeed() const { return m_lastSeed; }
+  LONG SeedChanges() const { return m_seedChanges; }
+  bool WaitForGoodFrames(LONG count) const {
+    return tvqtest::WaitUntil([&] { return m_goodInRun >= count; }, kTimeoutMs);
+  }
+
+ private:
+  void Inspect(const tvqtest::ReceivedSample& s) {
+    const int seed = tvqtest::PatternSeed(s.data, static_cast<size_t>(s.size),
+                                          s.connection->bmiHeader.biWidth,
+                                          s.connection->bmiHeader.biHeight);
+    if (seed < 0) {
+      if (m_sawGood) ++m_bad;
+      return;
+    }
+    m_sawGood = true;
+    ++m_goodInRun;
+    if (seed != m_lastSeed.exchange(seed)) ++m_seedChanges;
+  }
+
+  std::atomic<bool> m_sawGood{false};
+  std::atomic<LONG> m_goodInRun{0};
+  std::atomic<LONG> m_bad{0};
+  std::atomic<int> m_lastSeed{-1};
+  std::atomic<LONG> m_seedChanges{0};
+};
+
+// Asks for a picture the way ffmpeg does: the offered type with size and interval changed.
+HRESULT AskFor(IAMStreamConfig* config, LONG width, LONG height, REFERENCE_TIME interval) {
+  AM_MEDIA_TYPE* mt = nullptr;
+  HRESULT hr = config->GetFormat(&mt);
+  if (FAILED(hr)) return hr;
+  auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(mt->pbFormat);
+  vih->bmiHeader.biWidth = width;
+  vih->bmiHeader.biHeight = height;
+  vih->AvgTimePerFrame = interval;
+  hr = config->SetFormat(mt);
+  CoTaskMemFree(mt->pbFormat);
+  CoTaskMemFree(mt);
+  return hr;
+}
+
+class FrameIntegrity : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(SUCCEEDED(m_com.Result())); }
+
+  // One run that must reach well-formed frames of the connection's size.
+  void RunUntilGoodFrames(LocalFilter& f, LONG count) {
+    m_checker.NewRun();
+    ASSERT_EQ(S_OK, f.filter->Run(0));
+    EXPECT_TRUE(m_checker.WaitForGoodFrames(count))
+        << "no well-formed " << m_sink.Connection().bmiHeader.biWidth << "x"
+        << m_sink.Connection().bmiHeader.biHeight << " frames after the start";
+    ASSERT_EQ(S_OK, f.filter->Stop());
+  }
+
+  tvqtest::ComApartment m_com;
+  // 100 frames per second at most; the largest picture 320 x 240.
+  ScopedSettings m_settings{tvqtest::VideoSection(320, 240, "100")};
+  GuardedSink m_sink;
+  IntegrityChecker m_checker{m_sink};
+};
+
+// A client that stops and runs its graph again without reconnecting keeps the size it connected
+// with; the Manager must go on composing that size.
+TEST_F(FrameIntegrity, RestartWithoutReconnectingKeepsFramesOfTheConnectionsSize) {
+  FakeManagerProcess manager(320, 240);
+  ASSERT_TRUE(manager.WaitReady());
+  LocalFilter f;
+  ASSERT_TRUE(f.IsValid());
+  ASSERT_EQ(S_OK, AskFor(f.config.Get(), 160, 120, 200000));
+  ASSERT_EQ(S_OK, f.outputPin->Connect(&m_sink, nullptr));
+  ASSERT_EQ(160, m_sink.Connection().bmiHeader.biWidth);
+  for (int run = 0; run < 3; ++run) {
+    ASSERT_NO_FATAL_FAILURE(RunUntilGoodFrames(f, 5)) << "run " << run;
+  }
+  EXPECT_EQ(0, m_checker.Bad());
+  EXPECT_EQ(0, m_sink.Malformed());
+  // The offer is back at the default; what the Manager was told is the connection's picture.
+  EXPECT_EQ(320, f.pin->CurrentFormat().header.biWidth);
+  EXPECT_EQ(160, tvqtest::ReadPublished().header.biWidth);
+  EXPECT_EQ(120, tvqtest::ReadPublished().header.biHeight);
+  f.outputPin->Disconnect();
+  m_sink.Disconnect();
+  EXPECT_TRUE(manager.Stop());
+}
+
+TEST_F(FrameIntegrity, FormatChangesBetweenRunsNeverGiveATornOrMisshapenFrame) {
+  FakeManagerProcess manager(320, 240);
+  ASSERT_TRUE(manager.WaitReady());
+  LocalFilter f;
+  ASSERT_TRUE(f.IsValid());
+  struct Size {
+    LONG width;
+    LONG height;
+  };
+  // Odd widths give padded rows; the largest is the settings' own size.
+  for (Size size : {Size{160, 120}, Size{320, 240}, Size{101, 77}, Size{64, 48}, Size{319, 239},
+                    Size{1, 1}, Size{250, 10}, Size{320, 240}}) {
+    ASSERT_EQ(S_OK, AskFor(f.config.Get(), size.width, size.height, 100000));
+    ASSERT_EQ(S_OK, f.outputPin->Connect(&m_sink, nullptr));
+    ASSERT_EQ(size.width, m_sink.Connection().bmiHeader.biWidth);
+    ASSERT_NO_FATAL_FAILURE(RunUntilGoodFrames(f, 3)) << size.width << "x" << size.height;
+    ASSERT_NO_FATAL_FAILURE(RunUntilGoodFrames(f, 3)) << "again " << size.width;
+    ASSERT_EQ(S_OK, f.outputPin->Disconnect());
+    m_sink.Disconnect();
+  }
+  EXPECT_EQ(0, m_checker.Bad());
+  EXPECT_EQ(0, m_sink.Malformed());
+  EXPECT_TRUE(manager.Stop());
+}
+
+// The Manager killed inside its write of the pixel object leaves the mutex abandoned: the client's
+// next read takes it all the same, the last frame goes on being delivered, and the next Manager
+// takes over.
+TEST_F(FrameIntegrity, ManagerKilledHoldingThePixelMutexNeitherStopsTheClientNorTheNextManager) {
+  auto first = std::make_unique<FakeManagerProcess>(320, 240);
+  ASSERT_TRUE(first->WaitReady());
+  LocalFilter f;
+  ASSERT_TRUE(f.IsValid());
+  ASSERT_EQ(S_OK, f.outputPin->Connect(&m_sink, nullptr));
+  m_checker.NewRun();
+  ASSERT_EQ(S_OK, f.filter->Run(0));
+  ASSERT_TRUE(m_checker.WaitForGoodFrames(3));
+  ASSERT_TRUE(first->Stop());
+  first.reset();
+
+  const std::wstring heldName = tvqtest::UniqueEventName(L"held");
+  tvq::UniqueKernelHandle held(CreateEventW(nullptr, TRUE, FALSE, heldName.c_str()));
+  ChildProcess holder = ChildProcess::StartSelf(tvqtest::kHoldPixelMutexMode, {heldName});
+  ASSERT_TRUE(holder.IsValid());
+  HANDLE waits[2] = {held.Get(), holder.Handle()};
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, waits, FALSE, kTimeoutMs));
+  const int lastSeed = m_checker.LastSeed();
+  holder.Kill();
+  ASSERT_TRUE(holder.Wait(kTimeoutMs, nullptr));
+
+  const LONG received = m_sink.Received();
+  EXPECT_TRUE(m_sink.WaitForSamples(received + 5, kTimeoutMs)) << "the client stopped receiving";
+  EXPECT_EQ(lastSeed, m_checker.LastSeed()) << "the last frame is delivered again";
+
+  FakeManagerProcess second(320, 240);
+  ASSERT_TRUE(second.WaitReady());
+  const LONG changes = m_checker.SeedChanges();
+  EXPECT_TRUE(tvqtest::WaitUntil([&] { return m_checker.SeedChanges() >= changes + 3; },
+                                 kTimeoutMs))
+      << "the next Manager's frames do not arrive";
+  EXPECT_EQ(S_OK, f.filter->Stop());
+  EXPECT_EQ(0, m_checker.Bad());
+  f.outputPin->Disconnect();
+  m_sink.Disconnect();
+  EXPECT_TRUE(second.Stop());
+}
+
+}  // namespace
