@@ -20,6 +20,13 @@ inline double NowMs() {
   return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
+// A QueryPerformanceCounter value (from any process of this machine) on NowMs's scale.
+inline double QpcToMs(long long counter) {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(counter) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
 inline double Median(std::vector<double> values) {
   if (values.empty()) return 0.0;
   std::sort(values.begin(), values.end());
@@ -68,6 +75,42 @@ inline bool QuickMode(int argc, char** argv) {
   for (int i = 1; i < argc; ++i)
     if (std::string(argv[i]) == "--quick") return true;
   return false;
+}
+
+// The output sizes every benchmark runs at.
+struct OutputSize {
+  int width;
+  int height;
+};
+inline const OutputSize kOutputSizes[] = {{640, 480}, {1024, 768}, {1920, 1080}};
+
+inline std::string SizeLabel(const OutputSize& size) {
+  return std::to_string(size.width) + "x" + std::to_string(size.height);
+}
+
+// A fresh folder under the temporary folder for one benchmark's files (left for inspection).
+inline std::wstring MakeBenchFolder(const std::wstring& name) {
+  wchar_t base[MAX_PATH] = L"";
+  GetTempPathW(MAX_PATH, base);
+  const std::wstring folder = std::wstring(base) + L"tvq_bench_" + name + L"_" +
+                              std::to_wstring(GetCurrentProcessId());
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return folder;
+}
+
+// "Tessavue.ini" in folder with the output size and rate, as a user would configure them.
+inline std::wstring WriteSettingsFile(const std::wstring& folder, const OutputSize& size,
+                                      double framePerSecond) {
+  const std::wstring path = folder + L"\\Tessavue.ini";
+  DeleteFileW(path.c_str());
+  WritePrivateProfileStringW(L"Tessavue", L"MaxNumOfCaptureDev", L"8", path.c_str());
+  WritePrivateProfileStringW(L"Video", L"Width", std::to_wstring(size.width).c_str(),
+                             path.c_str());
+  WritePrivateProfileStringW(L"Video", L"Height", std::to_wstring(size.height).c_str(),
+                             path.c_str());
+  WritePrivateProfileStringW(L"Video", L"FramePerSecond",
+                             std::to_wstring(framePerSecond).c_str(), path.c_str());
+  return path;
 }
 
 }  // namespace tvqbench

@@ -22,7 +22,8 @@ CCompositor::CCompositor(CImage& canvas, CSharedMemory& format, CSharedMemory& i
       m_interval(interval),
       m_pixels(pixels),
       m_maxWidth(maxWidth),
-      m_maxHeight(maxHeight) {}
+      m_maxHeight(maxHeight),
+      m_stampFrames(GetEnvironmentVariableW(tvq::kBenchStampVariable, nullptr, 0) > 0) {}
 
 bool CCompositor::Tick(ISlotTable& slots, double& outputFrameRate) {
   const bool recreated = FollowFormat();
@@ -92,5 +93,16 @@ void CCompositor::DrawSlots(ISlotTable& slots) {
 void CCompositor::Publish() {
   // The pixels are read straight from memory: GDI must have finished every blit.
   GdiFlush();
+  if (m_stampFrames) StampFrame();
   m_pixels.Write(m_canvas.LowestAddress(), static_cast<int>(m_canvas.BufferBytes()), INFINITE);
+}
+
+void CCompositor::StampFrame() {
+  tvq::BenchStamp stamp{};
+  if (m_canvas.BufferBytes() < sizeof(stamp)) return;
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  stamp.counter = ++m_framesStamped;
+  stamp.publishedQpc = now.QuadPart;
+  std::memcpy(m_canvas.LowestAddress(), &stamp, sizeof(stamp));
 }

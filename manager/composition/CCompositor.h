@@ -2,9 +2,25 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 class CImage;
 class CSharedMemory;
 class ISlotTable;
+
+namespace tvq {
+
+// Bench mode: when this environment variable is set as the compositor is made (at the Manager's
+// start-up), every published frame carries a BenchStamp in its first bytes (the start of its
+// bottom row), so that a client can tell when each frame left the Manager.
+inline constexpr const wchar_t* kBenchStampVariable = L"TVQ_BENCH_STAMP";
+
+struct BenchStamp {
+  std::int64_t counter;       // 1 for the first frame published
+  std::int64_t publishedQpc;  // QueryPerformanceCounter as the frame was written
+};
+
+}  // namespace tvq
 
 // The compositing tick: follows the picture format and frame interval that the filter publishes,
 // draws every active slot onto the canvas in slot order and publishes the canvas's pixels.
@@ -38,6 +54,7 @@ class CCompositor {
   void FollowInterval(double& outputFrameRate);
   void DrawSlots(ISlotTable& slots);
   void Publish();
+  void StampFrame();
 
   CImage& m_canvas;
   CSharedMemory& m_format;
@@ -45,4 +62,6 @@ class CCompositor {
   CSharedMemory& m_pixels;
   int m_maxWidth;
   int m_maxHeight;
+  bool m_stampFrames;
+  std::int64_t m_framesStamped = 0;
 };
