@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "channel/ChannelNames.h"
+#include "manager/app/Settings.h"
 #include "manager/app/TimerIds.h"
 #include "resources/Resource.h"
 #include "tests/common/TempDir.h"
@@ -122,6 +123,24 @@ TEST(ManagerStartup, FrameRatesWithoutAUsableIntervalStillStartTheCompositingTim
     EXPECT_EQ(c.intervalMs, app.CompositingIntervalMs());
     EXPECT_TRUE(CompositingTimerFires(app.Window()));
   }
+}
+
+// An executable path too long for the path buffer comes back empty: the Manager then runs on the
+// defaults and writes neither a settings file elsewhere nor a registry record.
+TEST(ManagerStartup, WithoutItsOwnPathTheManagerRunsOnDefaultsAndRecordsNothing) {
+  tvq::RecordPathsInRegistry(L"C:\\marker\\Tessavue.ini", L"C:\\marker\\TessavueManager.exe");
+  CManagerApp app(OwnInstance(), std::wstring());
+  ASSERT_TRUE(app.CreateMainWindow(SW_HIDE));
+  EXPECT_TRUE(app.IniPath().empty());
+  EXPECT_EQ(1024, app.Canvas().Width());
+  EXPECT_EQ(66u, app.CompositingIntervalMs());
+
+  wchar_t recorded[261] = {};
+  DWORD bytes = 520;
+  ASSERT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, tvq::kRegistryKeyPath,
+                                        tvq::kIniFilePathValue, RRF_RT_ANY | RRF_NOEXPAND, nullptr,
+                                        recorded, &bytes));
+  EXPECT_STREQ(L"C:\\marker\\Tessavue.ini", recorded);
 }
 
 TEST(ManagerShutdown, DestroyingTheWindowClosesTheChannelAndEndsTheLoopWithZero) {
