@@ -1,0 +1,87 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "manager/capture/CCaptureDesktop.h"
+#include "manager/capture/CCaptureVideo.h"
+#include "manager/capture/CCaptureWindow.h"
+#include "manager/composition/CExArray.h"
+#include "manager/composition/ISlotTable.h"
+#include "manager/composition/SCIInfo.h"
+
+// The numbered slots: what each holds, whether it runs, where it is placed, and one source object
+// of every kind per slot (only the one matching the slot's kind is in use). A filled slot has
+// capture timer 10 + slot running on the main window, whether it is active or paused.
+//
+// Threads: the GUI thread only. The arrays exist before the main window (camera objects
+// initialise COM for this thread) and are sized once, at start-up, before any source is chosen.
+class CSlots : public ISlotTable {
+ public:
+  CSlots();
+  virtual ~CSlots() = default;
+
+  CSlots(const CSlots&) = delete;
+  CSlots& operator=(const CSlots&) = delete;
+
+  // Folder of the per-kind settings files: the directory of this module path.
+  void SetModulePath(const std::wstring& modulePath) { m_modulePath = modulePath; }
+
+  // Sizes every array to count and marks every slot empty and inactive.
+  bool Reset(int count);
+  // Lets the user choose a source of the given kind for an empty slot, reads its saved placement
+  // and starts its capture timer on window. False when the slot is occupied (or being filled),
+  // the kind is unknown, or the user chose nothing.
+  bool Fill(int slot, int kind, HWND window);
+  // Stops the capture timer, saves the placement under the source's section, releases a camera's
+  // graph and empties the slot. False for an empty slot.
+  bool SaveAndClear(int slot, HWND window);
+  // One capture of an active slot's source; false when the slot is paused or empty.
+  bool CaptureTick(int slot);
+  // Starts the slot's capture timer again at its current capture rate.
+  void RestartCaptureTimer(int slot, HWND window);
+
+  // The timer interval for the slot's capture rate. A rate the keys have taken to 0 or below
+  // (or a file's nonsense) gives the kind's default rate instead, never an unusable interval.
+  unsigned int CaptureIntervalMs(int slot) const;
+
+  // The section name a source is saved under: at most 255 characters (a surrogate pair is never
+  // cut in half) and no line breaks, which would break the file.
+  static std::wstring SafeSectionName(const wchar_t* name);
+
+  // ISlotTable
+  int SlotCount() const override { return m_kinds.Size(); }
+  int Kind(int slot) const override { return m_kinds[slot]; }
+  bool IsActive(int slot) const override { return m_active[slot]; }
+  void SetActive(int slot, bool active) override { m_active[slot] = active; }
+  SCIInfo& Placement(int slot) override { return m_placements[slot]; }
+  const SCIInfo& Placement(int slot) const override { return m_placements[slot]; }
+  CImage* Picture(int slot) override;
+  std::wstring SourceName(int slot) const override;
+
+  CCaptureVideo& Camera(int slot) { return m_cameras[slot]; }
+  CCaptureWindow& WindowSource(int slot) { return m_windows[slot]; }
+  CCaptureDesktop& Desktop(int slot) { return m_desktops[slot]; }
+
+  static constexpr int kSectionNameLength = 255;
+
+ private:
+  bool IsSlot(int slot) const { return slot >= 0 && slot < SlotCount(); }
+  bool SelectSource(int slot, int kind);
+  // The per-kind file and the section the slot's current source is saved under.
+  std::wstring SettingsFile(int kind) const;
+  std::wstring SectionOf(int slot, int kind) const;
+  static double DefaultCaptureRate(int kind);
+
+  CExArray<CCaptureVideo> m_cameras;
+  CExArray<CCaptureWindow> m_windows;
+  CExArray<CCaptureDesktop> m_desktops;
+  CExArray<int> m_kinds;
+  CExArray<bool> m_active;
+  CExArray<SCIInfo> m_placements;
+  // Choosing a source waits in message boxes while the window keeps taking keys; a second fill
+  // of the same slot meanwhile is refused.
+  CExArray<bool> m_filling;
+  std::wstring m_modulePath;
+};

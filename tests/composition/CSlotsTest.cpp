@@ -1,0 +1,278 @@
+#include "manager/composition/CSlots.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "manager/app/Settings.h"
+#include "manager/app/TimerIds.h"
+#include "tests/common/TempDir.h"
+
+namespace {
+
+using tvqtest::TempDir;
+
+const wchar_t kClassName[] = L"TVQSlotsTestWindow";
+
+void RegisterTestClass() {
+  WNDCLASSEXW wc = {};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  wc.lpszClassName = kClassName;
+  RegisterClassExW(&wc);
+}
+
+HWND MakeWindow(const std::wstring& title, bool visible) {
+  RegisterTestClass();
+  return CreateWindowExW(0, kClassName, title.c_str(),
+                         WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0), 10, 10, 120, 90,
+                         nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+// Pumps this thread's messages until the given timer fires on the window.
+bool TimerFires(HWND window, UINT_PTR id, DWORD timeoutMs) {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  while (GetTickCount64() < end) {
+    MSG msg;
+    while (PeekMessageW(&msg, window, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_TIMER && msg.wParam == id) return true;
+      DispatchMessageW(&msg);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+  return false;
+}
+
+// Answers Yes for the window whose title is wanted, No for every other.
+tvq::MessageBoxFn YesFor(const std::wstring& wanted) {
+  return [wanted](const wchar_t* text, const wchar_t*, UINT) {
+    return wanted == text ? IDYES : IDNO;
+  };
+}
+
+class Slots : public testing::Test {
+ protected:
+  void SetUp() override {
+    main = MakeWindow(L"TVQ slots test main", false);
+    ASSERT_NE(nullptr, main);
+    slots.SetModulePath(dir.File(L"TessavueManager.exe"));
+    ASSERT_TRUE(slots.Reset(8));
+  }
+  void TearDown() override {
+    if (IsWindow(main)) DestroyWindow(main);
+  }
+
+  std::wstring File(const wchar_t* name) const { return dir.File(name); }
+
+  // A window chooser never offers the window on top: the one the user pressed the key in.
+  HWND MakeTarget(const std::wstring& title) {
+    HWND target = MakeWindow(title, true);
+    SetWindowPos(main, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return target;
+  }
+
+  TempDir dir;
+  HWND main = nullptr;
+  CSlots slots;
+};
+
+TEST_F(Slots, ResetMakesEveryConfiguredSlotEmptyAndInactive) {
+  EXPECT_EQ(8, slots.SlotCount());
+  ASSERT_TRUE(slots.Reset(40));
+  EXPECT_EQ(40, slots.SlotCount());
+  for (int slot = 0; slot < 40; ++slot) {
+    EXPECT_EQ(tvq::kEmptySlot, slots.Kind(slot));
+    EXPECT_FALSE(slots.IsActive(slot));
+    EXPECT_EQ(nullptr, slots.Picture(slot));
+    EXPECT_FALSE(slots.CaptureTick(slot));
+  }
+  // Slots above 32 have their own sources.
+  ASSERT_TRUE(slots.Fill(39, tvq::kDesktopSlot, main));
+  EXPECT_EQ(&slots.Desktop(39).Picture(), slots.Picture(39));
+  EXPECT_EQ(nullptr, slots.Desktop(38).Picture().Bitmap());
+}
+
+TEST_F(Slots, ADesktopWithoutSavedEntryCoversTheCanvasAtFivePerSecond) {
+  ASSERT_TRUE(slots.Fill(2, tvq::kDesktopSlot, main));
+  EXPECT_EQ(tvq::kDesktopSlot, slots.Kind(2));
+  EXPECT_TRUE(slots.IsActive(2));
+  const SCIInfo& info = slots.Placement(2);
+  EXPECT_EQ(0.0, info.Pos_x);
+  EXPECT_EQ(0.0, info.Pos_y);
+  EXPECT_EQ(1.0, info.Width);
+  EXPECT_EQ(1.0, info.Height);
+  EXPECT_EQ(0, info.TrimLeft + info.TrimTop + info.TrimRight + info.TrimBottom);
+  EXPECT_EQ(5.0, info.CapturePerSecond);
+  EXPECT_EQ(200u, slots.CaptureIntervalMs(2));
+  CImage* picture = slots.Picture(2);
+  ASSERT_NE(nullptr, picture);
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), picture->Width());
+  EXPECT_TRUE(slots.CaptureTick(2));
+  EXPECT_TRUE(TimerFires(main, tvq::CaptureTimerId(2), 2000));
+  EXPECT_TRUE(slots.SourceName(2).empty());
+}
+
+TEST_F(Slots, FillingAnOccupiedSlotOrAnUnknownKindChangesNothing) {
+  ASSERT_TRUE(slots.Fill(0, tvq::kDesktopSlot, main));
+  slots.Placement(0).Pos_x = 0.5;
+  EXPECT_FALSE(slots.Fill(0, tvq::kDesktopSlot, main));
+  EXPECT_FALSE(slots.Fill(0, tvq::kWindowSlot, main));
+  EXPECT_EQ(0.5, slots.Placement(0).Pos_x);
+  EXPECT_FALSE(slots.Fill(1, 4, main));
+  EXPECT_FALSE(slots.Fill(1, tvq::kEmptySlot, main));
+  EXPECT_FALSE(slots.Fill(8, tvq::kDesktopSlot, main));
+  EXPECT_FALSE(slots.Fill(-1, tvq::kDesktopSlot, main));
+  EXPECT_EQ(tvq::kEmptySlot, slots.Kind(1));
+}
+
+TEST_F(Slots, SaveAndClearStopsTheTimerAndTheNextDesktopSlotGetsThePlacement) {
+  ASSERT_TRUE(slots.Fill(0, tvq::kDesktopSlot, main));
+  SCIInfo& info = slots.Placement(0);
+  info.Pos_x = 0.15000000000000002;
+  info.Height = 0.5;
+  info.TrimLeft = -5;
+  info.CapturePerSecond = 7.5;
+  ASSERT_TRUE(slots.SaveAndClear(0, main));
+  EXPECT_EQ(tvq::kEmptySlot, slots.Kind(0));
+  EXPECT_FALSE(slots.IsActive(0));
+  EXPECT_EQ(nullptr, slots.Picture(0));
+  EXPECT_FALSE(KillTimer(main, tvq::CaptureTimerId(0))) << "the capture timer was stopped";
+  EXPECT_FALSE(slots.SaveAndClear(0, main));
+
+  const std::wstring file = File(tvq::kDesktopFileName);
+  EXPECT_EQ(L"0.1500000000000000", tvq::FormatDecimal(tvq::ReadDecimal(file, L"Desktop",
+                                                                       L"Pos_x", -1)));
+  ASSERT_TRUE(slots.Fill(5, tvq::kDesktopSlot, main));
+  EXPECT_NEAR(0.15, slots.Placement(5).Pos_x, 1e-15);
+  EXPECT_EQ(0.5, slots.Placement(5).Height);
+  EXPECT_EQ(-5, slots.Placement(5).TrimLeft);
+  EXPECT_EQ(7.5, slots.Placement(5).CapturePerSecond);
+  EXPECT_EQ(133u, slots.CaptureIntervalMs(5));
+}
+
+TEST_F(Slots, APausedSlotKeepsItsTimerButNeitherCapturesNorShows) {
+  ASSERT_TRUE(slots.Fill(1, tvq::kDesktopSlot, main));
+  slots.SetActive(1, false);
+  EXPECT_EQ(nullptr, slots.Picture(1));
+  EXPECT_FALSE(slots.CaptureTick(1));
+  EXPECT_TRUE(TimerFires(main, tvq::CaptureTimerId(1), 2000));
+}
+
+TEST_F(Slots, AWindowSlotUsesTheChosenWindowAndItsTitle) {
+  const std::wstring title = L"TVQ slot window ウインドウ";
+  HWND target = MakeTarget(title);
+  ASSERT_NE(nullptr, target);
+  slots.WindowSource(3).SetMessageBox(YesFor(title));
+  ASSERT_TRUE(slots.Fill(3, tvq::kWindowSlot, main));
+  EXPECT_EQ(title, slots.SourceName(3));
+  EXPECT_EQ(5.0, slots.Placement(3).CapturePerSecond);
+  ASSERT_NE(nullptr, slots.Picture(3));
+  EXPECT_TRUE(slots.CaptureTick(3));
+
+  // Saved under the title the window has when the slot is cleared.
+  const std::wstring renamed = L"TVQ renamed window";
+  SetWindowTextW(target, renamed.c_str());
+  slots.CaptureTick(3);
+  slots.Placement(3).Width = 0.25;
+  ASSERT_TRUE(slots.SaveAndClear(3, main));
+  EXPECT_EQ(0.25, tvq::ReadDecimal(File(tvq::kWindowFileName), renamed.c_str(), L"Width", -1));
+  DestroyWindow(target);
+}
+
+TEST_F(Slots, ACancelledWindowChoiceLeavesTheSlotEmpty) {
+  slots.WindowSource(0).SetMessageBox([](const wchar_t*, const wchar_t*, UINT) {
+    return IDCANCEL;
+  });
+  HWND target = MakeTarget(L"TVQ offered window");
+  EXPECT_FALSE(slots.Fill(0, tvq::kWindowSlot, main));
+  EXPECT_EQ(tvq::kEmptySlot, slots.Kind(0));
+  EXPECT_FALSE(KillTimer(main, tvq::CaptureTimerId(0)));
+  DestroyWindow(target);
+}
+
+TEST_F(Slots, ACameraThatCannotBeOpenedLeavesTheSlotEmptyAndFree) {
+  // A bare prefix has no video input device; whatever the source asks is answered No.
+  slots.Camera(4).SetMessageBox([](const wchar_t*, const wchar_t*, UINT) { return IDNO; });
+  EXPECT_FALSE(slots.Fill(4, tvq::kCameraSlot, main));
+  EXPECT_EQ(tvq::kEmptySlot, slots.Kind(4));
+  EXPECT_FALSE(slots.Camera(4).HasGraph());
+  ASSERT_TRUE(slots.Fill(4, tvq::kDesktopSlot, main));
+}
+
+TEST_F(Slots, ASlotBeingFilledCannotBeFilledAgainMeanwhile) {
+  const std::wstring title = L"TVQ window chosen slowly";
+  HWND target = MakeTarget(title);
+  bool nestedFill = true;
+  slots.WindowSource(6).SetMessageBox([&](const wchar_t* text, const wchar_t*, UINT) {
+    if (title != text) return IDNO;
+    // The user presses D on the same slot while the question waits.
+    nestedFill = slots.Fill(6, tvq::kDesktopSlot, main);
+    return IDYES;
+  });
+  ASSERT_TRUE(slots.Fill(6, tvq::kWindowSlot, main));
+  EXPECT_FALSE(nestedFill);
+  EXPECT_EQ(tvq::kWindowSlot, slots.Kind(6));
+  DestroyWindow(target);
+}
+
+TEST_F(Slots, AChoiceFinishedAfterTheMainWindowClosedFillsNothing) {
+  const std::wstring title = L"TVQ window chosen too late";
+  HWND target = MakeTarget(title);
+  slots.WindowSource(0).SetMessageBox([&](const wchar_t* text, const wchar_t*, UINT) {
+    if (title != text) return IDNO;
+    DestroyWindow(main);
+    return IDYES;
+  });
+  EXPECT_FALSE(slots.Fill(0, tvq::kWindowSlot, main));
+  EXPECT_EQ(tvq::kEmptySlot, slots.Kind(0));
+  DestroyWindow(target);
+}
+
+TEST_F(Slots, ACaptureRateOfZeroOrBelowStillGivesAWorkingTimer) {
+  ASSERT_TRUE(slots.Fill(0, tvq::kDesktopSlot, main));
+  for (double rate : {0.0, -2.0, 1e-9}) {
+    SCOPED_TRACE(rate);
+    slots.Placement(0).CapturePerSecond = rate;
+    slots.RestartCaptureTimer(0, main);
+    EXPECT_EQ(rate, slots.Placement(0).CapturePerSecond) << "the rate keeps what was set";
+    EXPECT_EQ(200u, slots.CaptureIntervalMs(0));
+    EXPECT_TRUE(TimerFires(main, tvq::CaptureTimerId(0), 2000));
+  }
+  slots.Placement(0).CapturePerSecond = 16.0;
+  slots.RestartCaptureTimer(0, main);
+  EXPECT_EQ(62u, slots.CaptureIntervalMs(0));
+  // An empty slot gets no timer.
+  slots.RestartCaptureTimer(1, main);
+  EXPECT_FALSE(KillTimer(main, tvq::CaptureTimerId(1)));
+}
+
+TEST(SlotSectionName, LongNamesAreCutSafelyAt255Characters) {
+  const std::wstring exact(255, L'a');
+  EXPECT_EQ(exact, CSlots::SafeSectionName(exact.c_str()));
+  EXPECT_EQ(exact, CSlots::SafeSectionName((exact + L"bcdef").c_str()));
+  // A surrogate pair across the limit is dropped whole, not cut in half.
+  const std::wstring pair = std::wstring(254, L'a') + L"\xD83D\xDE00" + L"tail";
+  EXPECT_EQ(std::wstring(254, L'a'), CSlots::SafeSectionName(pair.c_str()));
+  EXPECT_EQ(L"two lines", CSlots::SafeSectionName(L"two\nlines"));
+  EXPECT_EQ(L"", CSlots::SafeSectionName(nullptr));
+}
+
+TEST_F(Slots, AWindowWithAVeryLongTitleIsSavedAndFoundUnderTheCutName) {
+  const std::wstring title = std::wstring(300, L'x') + L"end";
+  HWND target = MakeTarget(title);
+  ASSERT_NE(nullptr, target);
+  slots.WindowSource(0).SetMessageBox(YesFor(title));
+  ASSERT_TRUE(slots.Fill(0, tvq::kWindowSlot, main));
+  slots.Placement(0).Pos_y = 0.75;
+  ASSERT_TRUE(slots.SaveAndClear(0, main));
+  EXPECT_EQ(0.75, tvq::ReadDecimal(File(tvq::kWindowFileName), std::wstring(255, L'x').c_str(),
+                                   L"Pos_y", -1));
+  slots.WindowSource(1).SetMessageBox(YesFor(title));
+  ASSERT_TRUE(slots.Fill(1, tvq::kWindowSlot, main));
+  EXPECT_EQ(0.75, slots.Placement(1).Pos_y);
+  DestroyWindow(target);
+}
+
+}  // namespace
