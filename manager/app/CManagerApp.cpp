@@ -24,7 +24,8 @@ CManagerApp::CManagerApp(HINSTANCE instance, std::wstring modulePath)
       m_outputWidth(0),
       m_outputHeight(0),
       m_framePerSecond(tvq::kDefaultFramePerSecond),
-      m_compositingIntervalMs(0) {
+      m_compositingIntervalMs(0),
+      m_keys(m_slots, *this) {
   if (g_current == nullptr) g_current = this;
 }
 
@@ -127,6 +128,8 @@ void CManagerApp::OnCreate(HWND window) {
   ResetSlots();
   CreateCanvas();
   OpenChannel();
+  m_compositor.emplace(m_canvas, m_formatChannel, m_intervalChannel, m_pixelChannel,
+                       m_outputWidth, m_outputHeight);
   if (!m_iniPath.empty()) tvq::RecordPathsInRegistry(m_iniPath, m_modulePath);
   StartCompositingTimer();
 }
@@ -260,14 +263,39 @@ void CManagerApp::CloseChannel() {
 // ---------------------------------------------------------------------------------------------
 // Slots, compositing, keys and status text
 
-void CManagerApp::ResetSlots() {}
+void CManagerApp::ResetSlots() {
+  m_slots.SetModulePath(m_modulePath);
+  m_slots.Reset(m_slotCount);
+}
 
-void CManagerApp::CompositeTick() {}
+void CManagerApp::CompositeTick() {
+  if (!m_compositor) return;
+  // A canvas recreated at the negotiated size shows its new size and preview at once.
+  if (m_compositor->Tick(m_slots, m_framePerSecond)) InvalidateRect(m_window, nullptr, TRUE);
+}
 
-void CManagerApp::CaptureTick(int /*slot*/) {}
+void CManagerApp::CaptureTick(int slot) { m_slots.CaptureTick(slot); }
 
-void CManagerApp::SaveAndClearAllSlots() {}
+void CManagerApp::SaveAndClearAllSlots() {
+  for (int slot = 0; slot < m_slots.SlotCount(); ++slot) m_slots.SaveAndClear(slot, m_window);
+}
 
-void CManagerApp::HandleKeyDown(UINT /*virtualKey*/) {}
+void CManagerApp::HandleKeyDown(UINT virtualKey) {
+  // Ctrl is read when the key is handled: held while pressing, it selects the fine steps.
+  m_keys.OnKeyDown(virtualKey, GetKeyState(VK_CONTROL) < 0);
+}
 
-std::wstring CManagerApp::BuildStatusText() { return std::wstring(); }
+std::wstring CManagerApp::BuildStatusText() {
+  m_statusText.Build(m_canvas.Width(), m_canvas.Height(), m_framePerSecond, m_slots, m_keys);
+  return m_statusText.ToString();
+}
+
+bool CManagerApp::FillSlot(int slot, int kind) { return m_slots.Fill(slot, kind, m_window); }
+
+bool CManagerApp::SaveAndClearSlot(int slot) { return m_slots.SaveAndClear(slot, m_window); }
+
+void CManagerApp::RestartCaptureTimer(int slot) { m_slots.RestartCaptureTimer(slot, m_window); }
+
+void CManagerApp::ClearCanvas() {
+  if (m_compositor) m_compositor->ClearCanvas();
+}

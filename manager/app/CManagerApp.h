@@ -2,10 +2,15 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "channel/CSharedMemory.h"
+#include "manager/app/CSlotKeys.h"
+#include "manager/app/CStatusText.h"
+#include "manager/composition/CCompositor.h"
 #include "manager/composition/CImage.h"
+#include "manager/composition/CSlots.h"
 
 // The Manager's process-wide state and its main window: entry steps, the window procedure's
 // handlers and the About box. One instance exists while the program runs; the window procedure
@@ -13,7 +18,7 @@
 //
 // Threads: everything runs on the GUI thread, inside the window procedure; timer, key and paint
 // messages are handled one at a time, so no member needs a lock.
-class CManagerApp {
+class CManagerApp : private ISlotKeyActions {
  public:
   // modulePath is the executable whose folder holds the settings files (this program's own path
   // in the real process; tests give a path in a folder of their own).
@@ -60,6 +65,10 @@ class CManagerApp {
   CSharedMemory& FormatChannel() { return m_formatChannel; }
   CSharedMemory& IntervalChannel() { return m_intervalChannel; }
   CSharedMemory& PixelChannel() { return m_pixelChannel; }
+  CSlots& Slots() { return m_slots; }
+  const CSlotKeys& Keys() const { return m_keys; }
+  // The text as drawn by the last paint.
+  const CStatusText& StatusText() const { return m_statusText; }
 
   static constexpr int kTextLength = 100;
 
@@ -81,6 +90,12 @@ class CManagerApp {
   void HandleKeyDown(UINT virtualKey);
   std::wstring BuildStatusText();
 
+  // ISlotKeyActions: what the editing keys start, on this window and this canvas.
+  bool FillSlot(int slot, int kind) override;
+  bool SaveAndClearSlot(int slot) override;
+  void RestartCaptureTimer(int slot) override;
+  void ClearCanvas() override;
+
   HINSTANCE m_instance;
   std::wstring m_modulePath;
   std::wstring m_iniPath;
@@ -99,4 +114,11 @@ class CManagerApp {
   CSharedMemory m_formatChannel;
   CSharedMemory m_intervalChannel;
   CSharedMemory m_pixelChannel;
+
+  // Built with the app, before the window: camera sources initialise COM for this thread.
+  CSlots m_slots;
+  CSlotKeys m_keys;
+  CStatusText m_statusText;
+  // Made at start-up, once the configured output size is known.
+  std::optional<CCompositor> m_compositor;
 };

@@ -1,0 +1,236 @@
+// The slots, compositing tick, keys and status text as the Manager's window drives them: key and
+// timer messages go through the real window procedure of an in-process CManagerApp.
+#include "manager/app/CManagerApp.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "channel/ChannelNames.h"
+#include "manager/app/Settings.h"
+#include "manager/app/TimerIds.h"
+#include "tests/common/ChildProcess.h"
+#include "tests/common/TempDir.h"
+
+namespace {
+
+using tvqtest::TempDir;
+
+constexpr COLORREF kTargetColor = RGB(200, 40, 90);
+const wchar_t kTargetClass[] = L"TVQWiringTarget";
+const wchar_t kTargetTitle[] = L"TVQ wiring target";
+
+HWND MakeTarget() {
+  WNDCLASSEXW wc = {};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hbrBackground = CreateSolidBrush(kTargetColor);
+  wc.lpszClassName = kTargetClass;
+  RegisterClassExW(&wc);
+  HWND window = CreateWindowExW(0, kTargetClass, kTargetTitle, WS_POPUP | WS_VISIBLE, 20, 20, 80,
+                                60, nullptr, nullptr, wc.hInstance, nullptr);
+  UpdateWindow(window);
+  return window;
+}
+
+COLORREF PixelOf(const CImage& image, int x, int y) {
+  const BYTE* p = image.Bits() + static_cast<ptrdiff_t>(y) * image.Pitch() + x * 3;
+  return RGB(p[2], p[1], p[0]);
+}
+
+// Ctrl as the keyboard state of this thread reports it to GetKeyState.
+void HoldCtrl(bool down) {
+  BYTE state[256] = {};
+  GetKeyboardState(state);
+  state[VK_CONTROL] = down ? 0x80 : 0;
+  SetKeyboardState(state);
+}
+
+bool TimerFires(HWND window, UINT_PTR id, DWORD timeoutMs) {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  while (GetTickCount64() < end) {
+    MSG msg;
+    while (PeekMessageW(&msg, window, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+      if (msg.wParam == id) return true;
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_TIMER);
+  }
+  return false;
+}
+
+class ManagerWiring : public testing::Test {
+ protected:
+  void SetUp() override {
+    tvqtest::WriteTextFile(folder.File(L"Tessavue.ini"),
+                           "[Video]\r\nWidth=64\r\nHeight=48\r\nFramePerSecond=15\r\n");
+    // The target exists first: the window chooser skips the window on top, the Manager's.
+    target = MakeTarget();
+    ASSERT_NE(nullptr, target);
+    ASSERT_TRUE(app.CreateMainWindow(SW_SHOW));
+    window = app.Window();
+    app.Slots().WindowSource(0).SetMessageBox([](const wchar_t* text, const wchar_t*, UINT) {
+      return std::wstring(text) == kTargetTitle ? IDYES : IDNO;
+    });
+    // Nothing published by an earlier case: the channel starts as zeros for this Manager.
+    BITMAPINFOHEADER none = {};
+    app.FormatChannel().Write(&none, sizeof(none), INFINITE);
+    std::int64_t interval = 0;
+    app.IntervalChannel().Write(&interval, sizeof(interval), INFINITE);
+  }
+
+  void TearDown() override {
+    HoldCtrl(false);
+    if (IsWindow(window)) DestroyWindow(window);
+    DestroyWindow(target);
+  }
+
+  void Key(UINT key, int times = 1) {
+    for (int i = 0; i < times; ++i) {
+      SendMessageW(window, WM_KEYDOWN, key, 0);
+      SendMessageW(window, WM_KEYUP, key, 0);
+    }
+  }
+
+  void Timer(UINT_PTR id) { SendMessageW(window, WM_TIMER, id, 0); }
+
+  // One capture of slot 1 and one compositing tick.
+  void CaptureAndCompose() {
+    Timer(tvq::CaptureTimerId(0));
+    Timer(tvq::kCompositingTimerId);
+  }
+
+  std::wstring Painted() {
+    InvalidateRect(window, nullptr, TRUE);
+    UpdateWindow(window);
+    return app.StatusText().ToString();
+  }
+
+  TempDir folder;
+  CManagerApp app{GetModuleHandleW(nullptr), folder.File(L"TessavueManager.exe")};
+  HWND window = nullptr;
+  HWND target = nullptr;
+};
+
+TEST_F(ManagerWiring, WFillsTheSelectedSlotAndTheTickDrawsIt) {
+  Key('W');
+  ASSERT_EQ(tvq::kWindowSlot, app.Slots().Kind(0));
+  EXPECT_TRUE(TimerFires(window, tvq::CaptureTimerId(0), 2000));
+  CaptureAndCompose();
+  EXPECT_EQ(kTargetColor, PixelOf(app.Canvas(), 32, 24));
+  EXPECT_EQ(kTargetColor, PixelOf(app.Canvas(), 1, 1));
+  const std::wstring text = Painted();
+  EXPECT_NE(std::wstring::npos,
+            text.find(L"64×48（15.00fps）\n----\n【入力映像】\n◆  1. TVQ wiring target\n"
+                      L"　　　《入力中／Dev(Window)／Pos(x:0,y:0)／Size(w:64/h:48)／"
+                      L"Trim(l:0,t:0,r:0,b:0)／Fps(5.0)》\n　  2. （未設定）\n"))
+      << text.size();
+}
+
+TEST_F(ManagerWiring, SpacePausesAndBlanksAndRBlanks) {
+  Key('W');
+  CaptureAndCompose();
+  ASSERT_EQ(kTargetColor, PixelOf(app.Canvas(), 32, 24));
+  Key(VK_SPACE);
+  EXPECT_FALSE(app.Slots().IsActive(0));
+  EXPECT_EQ(RGB(0, 0, 0), PixelOf(app.Canvas(), 32, 24));
+  CaptureAndCompose();
+  EXPECT_EQ(RGB(0, 0, 0), PixelOf(app.Canvas(), 32, 24));
+  EXPECT_NE(std::wstring::npos, Painted().find(L"《停止中／"));
+  Key(VK_SPACE);
+  CaptureAndCompose();
+  EXPECT_EQ(kTargetColor, PixelOf(app.Canvas(), 32, 24));
+  Key('R');
+  EXPECT_EQ(RGB(0, 0, 0), PixelOf(app.Canvas(), 32, 24));
+}
+
+TEST_F(ManagerWiring, MenuKeysPlaceTheSlotWithCtrlForFineSteps) {
+  Key('W');
+  Key(VK_RETURN, 2);  // menu, "move"
+  Key(VK_RIGHT, 10);  // Pos_x 0.5
+  HoldCtrl(true);
+  Key(VK_DOWN, 10);  // Pos_y 0.05 in fine steps
+  HoldCtrl(false);
+  EXPECT_NEAR(0.5, app.Slots().Placement(0).Pos_x, 1e-12);
+  EXPECT_NEAR(0.05, app.Slots().Placement(0).Pos_y, 1e-12);
+  CaptureAndCompose();
+  EXPECT_EQ(RGB(0, 0, 0), PixelOf(app.Canvas(), 20, 24));
+  EXPECT_EQ(kTargetColor, PixelOf(app.Canvas(), 40, 24));
+  EXPECT_NE(std::wstring::npos, Painted().find(L"◇  1. TVQ wiring target\n"));
+  // Ten steps of 0.05 add up to 0.49999999999999994, and pixels are truncated: x 31, not 32.
+  EXPECT_NE(std::wstring::npos, app.StatusText().ToString().find(L"Pos(x:31,y:2)"));
+  EXPECT_NE(std::wstring::npos, app.StatusText().ToString().find(L"├◇移動\n"));
+}
+
+TEST_F(ManagerWiring, ARateKeyedDownBelowZeroKeepsTheCaptureTimerRunning) {
+  Key('W');
+  Key(VK_RETURN);
+  Key(VK_UP);  // the capture rate row
+  Key(VK_RETURN);
+  Key(VK_DOWN, 6);  // 5 per second down to -1
+  EXPECT_EQ(-1.0, app.Slots().Placement(0).CapturePerSecond);
+  EXPECT_EQ(200u, app.Slots().CaptureIntervalMs(0));
+  EXPECT_TRUE(TimerFires(window, tvq::CaptureTimerId(0), 2000));
+  EXPECT_NE(std::wstring::npos, Painted().find(L"Fps(-1.0)》"));
+}
+
+TEST_F(ManagerWiring, TheCanvasFollowsThePublishedFormatAndRate) {
+  Key('W');
+  BITMAPINFOHEADER header = {};
+  header.biSize = sizeof(header);
+  header.biWidth = 32;
+  header.biHeight = 24;
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  ASSERT_TRUE(app.FormatChannel().Write(&header, sizeof(header), INFINITE));
+  std::int64_t interval = 333333;
+  ASSERT_TRUE(app.IntervalChannel().Write(&interval, sizeof(interval), INFINITE));
+  ValidateRect(window, nullptr);
+  CaptureAndCompose();
+  EXPECT_EQ(32, app.Canvas().Width());
+  EXPECT_EQ(24, app.Canvas().Height());
+  EXPECT_TRUE(GetUpdateRect(window, nullptr, FALSE)) << "a new size repaints the window";
+  EXPECT_EQ(kTargetColor, PixelOf(app.Canvas(), 31, 23));
+  EXPECT_NE(std::wstring::npos, Painted().find(L"32×24（30.00fps）\n"));
+
+  // A header no filter could write (larger than configured, top-down) changes nothing.
+  header.biWidth = 640;
+  header.biHeight = 480;
+  ASSERT_TRUE(app.FormatChannel().Write(&header, sizeof(header), INFINITE));
+  Timer(tvq::kCompositingTimerId);
+  EXPECT_EQ(32, app.Canvas().Width());
+  header.biWidth = 16;
+  header.biHeight = -12;
+  ASSERT_TRUE(app.FormatChannel().Write(&header, sizeof(header), INFINITE));
+  Timer(tvq::kCompositingTimerId);
+  EXPECT_EQ(24, app.Canvas().Height());
+}
+
+TEST_F(ManagerWiring, DeleteAndClosingTheWindowSaveTheOccupiedSlots) {
+  Key('W');
+  Key(VK_RETURN, 2);
+  Key(VK_RIGHT, 3);
+  Key(VK_BACK);
+  EXPECT_EQ(tvq::kWindowSlot, app.Slots().Kind(0)) << "Delete is refused while the menu is open";
+  Key(VK_DELETE);
+  EXPECT_EQ(tvq::kWindowSlot, app.Slots().Kind(0));
+  Key(VK_BACK);
+  Key(VK_DELETE);
+  EXPECT_EQ(tvq::kEmptySlot, app.Slots().Kind(0));
+  const std::wstring windowFile = folder.File(tvq::kWindowFileName);
+  EXPECT_EQ(L"0.1500000000000000",
+            tvq::FormatDecimal(tvq::ReadDecimal(windowFile, kTargetTitle, L"Pos_x", -1)));
+
+  // The desktop in slot 3; closing the window saves it, empty slots write nothing.
+  Key(VK_DOWN, 2);
+  Key('D');
+  ASSERT_EQ(tvq::kDesktopSlot, app.Slots().Kind(2));
+  app.Slots().Placement(2).Width = 0.25;
+  DestroyWindow(window);
+  EXPECT_EQ(tvq::kEmptySlot, app.Slots().Kind(2));
+  EXPECT_EQ(0.25, tvq::ReadDecimal(folder.File(tvq::kDesktopFileName), L"Desktop", L"Width", -1));
+  EXPECT_FALSE(tvqtest::FileExists(folder.File(tvq::kCameraFileName)));
+}
+
+}  // namespace
