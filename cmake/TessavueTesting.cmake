@@ -23,11 +23,14 @@ macro(tessavue_setup_gtest)
   endforeach()
 endmacro()
 
-# tessavue_add_test(<name> SOURCES ... [LIBS ...] [PREFIX <wine prefix group>] [TIMEOUT <s>])
+# tessavue_add_test(<name> SOURCES ... [LIBS ...] [PREFIX <wine prefix group>] [TIMEOUT <s>]
+#                   [DISPLAY_LOCK])
 # Every case runs as its own process; cases of one executable share a Wine prefix and never run
 # at the same time (they share named kernel objects and the registry), other executables may.
+# DISPLAY_LOCK: the cases depend on window order or focus on the shared test display, so they
+# never run beside another executable that says the same.
 function(tessavue_add_test name)
-  cmake_parse_arguments(ARG "" "PREFIX;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "DISPLAY_LOCK" "PREFIX;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT ARG_PREFIX)
     set(ARG_PREFIX ${name})
   endif()
@@ -40,11 +43,17 @@ function(tessavue_add_test name)
     target_link_options(${name} PRIVATE -municode)
   endif()
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  # One lock name only: gtest_discover_tests flattens lists in its properties. The display lock
+  # also keeps the cases of the executable apart, which is all the prefix lock does.
+  set(locks "wineprefix_${ARG_PREFIX}")
+  if(ARG_DISPLAY_LOCK)
+    set(locks "test_display")
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
     PROPERTIES
       ENVIRONMENT "TVQ_WINE_PREFIX=${ARG_PREFIX}"
-      RESOURCE_LOCK "wineprefix_${ARG_PREFIX}"
+      RESOURCE_LOCK "${locks}"
       TIMEOUT ${ARG_TIMEOUT})
 endfunction()

@@ -25,6 +25,13 @@ make_base() {
   # Without a window manager every hide or destroy of a managed window blocks for seconds.
   WINEPREFIX="$base" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
     >/dev/null 2>&1 </dev/null 9>&-
+  # Japanese text (menus, status text, message boxes) needs a font with those glyphs; the
+  # Windows names map to the IPA Gothic font that scripts/setup installs.
+  local font
+  for font in "MS UI Gothic" "MS Gothic" "MS PGothic" "MS Mincho" "Meiryo" "Yu Gothic UI"; do
+    WINEPREFIX="$base" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" \
+      /d IPAGothic /f >/dev/null 2>&1 </dev/null 9>&-
+  done
   WINEPREFIX="$base" wineserver -w
   touch "$base/.ready"
 }
