@@ -7,9 +7,6 @@
 #include "manager/capture/CaptureText.h"
 #include "manager/capture/SelectGuard.h"
 
-// mingw-w64's qedit.h declares ISampleGrabber but not these two classes; libstrmiids has them.
-extern "C" const CLSID CLSID_SampleGrabber;
-extern "C" const CLSID CLSID_NullRenderer;
 
 using Microsoft::WRL::ComPtr;
 

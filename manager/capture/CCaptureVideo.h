@@ -1,15 +1,11 @@
 #pragma once
 
-#ifndef NO_DSHOW_STRSAFE
-#define NO_DSHOW_STRSAFE
-#endif
-#include <dshow.h>
-#include <qedit.h>
 #include <wrl/client.h>
 
 #include <utility>
 
 #include "manager/capture/FrameBuffer.h"
+#include "manager/capture/SampleGrabber.h"
 #include "manager/capture/MessageBoxFn.h"
 #include "manager/composition/CImage.h"
 

@@ -1,8 +1,6 @@
 #include "manager/capture/FrameBuffer.h"
 
-#define NO_DSHOW_STRSAFE
-#include <dshow.h>
-#include <qedit.h>
+#include "manager/capture/SampleGrabber.h"
 
 #include <climits>
 #include <cstdlib>

@@ -2,7 +2,6 @@
 
 #define NO_DSHOW_STRSAFE
 #include <dshow.h>
-#include <qedit.h>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +11,7 @@
 #include "manager/composition/CImage.h"
 #include "tests/capture/FakeCom.h"
 #include "tests/capture/TestWindow.h"
+#include "manager/capture/SampleGrabber.h"
 
 namespace {
 

@@ -1,7 +1,6 @@
 #include "tests/filter/CaptureGraph.h"
 
 #include <oleauto.h>
-#include <qedit.h>
 #include <uuids.h>
 #include <vfwmsgs.h>
 
@@ -9,10 +8,8 @@
 
 #include "filter/FilterIdentity.h"
 #include "tests/common/ChildProcess.h"
+#include "manager/capture/SampleGrabber.h"
 
-// qedit.h declares the interfaces but not these two class identifiers, which libstrmiids holds.
-extern "C" const CLSID CLSID_SampleGrabber;
-extern "C" const CLSID CLSID_NullRenderer;
 
 namespace tvqtest {
 

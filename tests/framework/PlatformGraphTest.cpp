@@ -2,7 +2,6 @@
 #include <windows.h>
 #include <control.h>
 #include <tlhelp32.h>
-#include <qedit.h>
 #include <uuids.h>
 #include <wrl/client.h>
 
@@ -17,10 +16,8 @@
 #include "tests/framework/ComStub.h"
 #include "tests/framework/ReturnsWithin.h"
 #include "tests/framework/TestSource.h"
+#include "manager/capture/SampleGrabber.h"
 
-// mingw-w64's qedit.h does not declare these although libstrmiids has them.
-extern "C" const CLSID CLSID_SampleGrabber;
-extern "C" const CLSID CLSID_NullRenderer;
 
 namespace {
 
