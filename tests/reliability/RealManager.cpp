@@ -1,0 +1,142 @@
+#include "tests/reliability/RealManager.h"
+
+#include <cstring>
+
+#include "channel/ChannelNames.h"
+#include "channel/UniqueHandle.h"
+#include "tests/common/TempDir.h"
+
+namespace tvqtest {
+namespace {
+
+constexpr DWORD kWindowTimeoutMs = 15000;
+constexpr DWORD kExitTimeoutMs = 15000;
+
+std::wstring BuiltManagerPath() {
+  std::wstring path = OwnExecutablePath();
+  path.resize(path.find_last_of(L'\\'));
+  return path + L"\\TessavueManager.exe";
+}
+
+// lParam of a key message: repeat count 1, bit 30 the previous state, bit 31 the transition.
+LPARAM KeyData(bool wasDown, bool up) {
+  LPARAM data = 1;
+  if (wasDown) data |= LPARAM(1) << 30;
+  if (up) data |= LPARAM(1) << 31;
+  return data;
+}
+
+}  // namespace
+
+RealManager::RealManager(const std::wstring& folder, const std::string& settings)
+    : m_folder(folder), m_exePath(folder + L"\\TessavueManager.exe") {
+  if (!settings.empty()) WriteTextFile(File(L"Tessavue.ini"), settings);
+}
+
+RealManager::~RealManager() { m_process.Kill(); }
+
+bool RealManager::Start(bool stampFrames) {
+  if (!CopyFileW(BuiltManagerPath().c_str(), m_exePath.c_str(), FALSE)) return false;
+  // The copy inherits the variable; the test's own process never reads it.
+  SetEnvironmentVariableW(tvq::kBenchStampVariable, stampFrames ? L"1" : nullptr);
+  m_process = ChildProcess::Start(QuoteArgument(m_exePath), m_folder);
+  SetEnvironmentVariableW(tvq::kBenchStampVariable, nullptr);
+  if (!m_process.IsValid()) return false;
+  return WaitUntil(
+      [this] {
+        m_window = FindOwnWindow();
+        return m_window != nullptr && IsWindowVisible(m_window);
+      },
+      kWindowTimeoutMs);
+}
+
+HWND RealManager::FindOwnWindow() const {
+  HWND window = nullptr;
+  while ((window = FindWindowExW(nullptr, window, L"TESSAVUEMANAGER", nullptr)) != nullptr) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == m_process.Id()) return window;
+  }
+  return nullptr;
+}
+
+void RealManager::PressKey(UINT virtualKey) {
+  PostMessageW(m_window, WM_KEYDOWN, virtualKey, KeyData(false, false));
+  PostMessageW(m_window, WM_KEYUP, virtualKey, KeyData(true, true));
+}
+
+void RealManager::HoldKey(UINT virtualKey, int repeats, DWORD periodMs) {
+  for (int i = 0; i < repeats; ++i) {
+    PostMessageW(m_window, WM_KEYDOWN, virtualKey, KeyData(i > 0, false));
+    // The keyboard's own repeat rate: the keys arrive spread out, as from a real keyboard.
+    Sleep(periodMs);
+  }
+  PostMessageW(m_window, WM_KEYUP, virtualKey, KeyData(true, true));
+}
+
+HWND RealManager::WaitForBox(DWORD timeoutMs) const {
+  struct Search {
+    DWORD process;
+    HWND found;
+  } search{m_process.Id(), nullptr};
+  WaitUntil(
+      [&search] {
+        EnumWindows(
+            [](HWND window, LPARAM data) -> BOOL {
+              auto* s = reinterpret_cast<Search*>(data);
+              DWORD process = 0;
+              GetWindowThreadProcessId(window, &process);
+              wchar_t className[16] = L"";
+              GetClassNameW(window, className, 16);
+              if (process != s->process || std::wcscmp(className, L"#32770") != 0 ||
+                  !IsWindowVisible(window)) {
+                return TRUE;
+              }
+              s->found = window;
+              return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+      },
+      timeoutMs);
+  return search.found;
+}
+
+bool RealManager::Answer(HWND box, int buttonId) const {
+  if (GetDlgItem(box, buttonId) == nullptr) return false;
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), 0);
+  return WaitUntil([box] { return !IsWindow(box); }, kWindowTimeoutMs);
+}
+
+bool RealManager::Responds(DWORD timeoutMs) const {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutW(m_window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result) != 0;
+}
+
+bool RealManager::Close(DWORD* exitCode) {
+  PostMessageW(m_window, WM_CLOSE, 0, 0);
+  return m_process.Wait(kExitTimeoutMs, exitCode);
+}
+
+tvq::BenchStamp PublishedStamp() {
+  tvq::BenchStamp stamp{};
+  // Opened, never created: a section made here would keep this size for the Manager too.
+  tvq::UniqueKernelHandle mapping(OpenFileMappingW(FILE_MAP_READ, FALSE, tvq::kPixelObjectName));
+  const std::wstring mutexName = std::wstring(L"Mutex of ") + tvq::kPixelObjectName;
+  tvq::UniqueKernelHandle mutex(OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE,
+                                           mutexName.c_str()));
+  if (!mapping || !mutex) return stamp;
+  const DWORD wait = WaitForSingleObject(mutex.Get(), 10000);
+  if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) return stamp;
+  tvq::UniqueMappedView view(MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, sizeof(stamp)));
+  if (view) std::memcpy(&stamp, view.Get(), sizeof(stamp));
+  ReleaseMutex(mutex.Get());
+  return stamp;
+}
+
+bool WaitForPublishedFrames(std::int64_t count, DWORD timeoutMs) {
+  const std::int64_t start = PublishedStamp().counter;
+  return WaitUntil([&] { return PublishedStamp().counter >= start + count; }, timeoutMs);
+}
+
+}  // namespace tvqtest
