@@ -26,7 +26,7 @@ namespace {
 using Microsoft::WRL::ComPtr;
 
 constexpr int kRates[] = {5, 15, 30, 60};
-constexpr int kQuickRates[] = {15, 30};
+constexpr int kQuickRates[] = {15, 60};
 // The most the client may ask for: the settings' rate, which is also the Manager's tick rate.
 constexpr double kSettingsRate = 60.0;
 constexpr DWORD kStartTimeoutMs = 15000;
@@ -323,7 +323,7 @@ bool RegisterCamera() {
 
 int main(int argc, char** argv) {
   const bool quick = tvqbench::QuickMode(argc, argv);
-  const double seconds = quick ? 4.0 : 10.0;
+  const double seconds = quick ? 8.0 : 10.0;
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   if (!RegisterCamera()) {
     std::printf("the virtual camera could not be registered\n");
