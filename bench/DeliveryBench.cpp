@@ -2,9 +2,7 @@
 // its own with the output size in its settings file and stamps every published frame (bench
 // mode); a DirectShow client graph (virtual camera, Sample Grabber, Null Renderer) asks for 5, 15,
 // 30 and 60 frames per second in turn and records when each sample and each stamp arrives.
-#define NO_DSHOW_STRSAFE
-#include <dshow.h>
-#include <qedit.h>
+#include <windows.h>
 #include <winternl.h>
 #include <wrl/client.h>
 
@@ -16,10 +14,8 @@
 
 #include "bench/BenchCommon.h"
 #include "filter/FilterIdentity.h"
+#include "manager/capture/SampleGrabber.h"
 #include "manager/composition/CCompositor.h"
-
-extern "C" const CLSID CLSID_SampleGrabber;
-extern "C" const CLSID CLSID_NullRenderer;
 
 namespace {
 

@@ -1,17 +1,10 @@
 #include "tests/reliability/ClientGraph.h"
 
-#define NO_DSHOW_STRSAFE
-#include <dshow.h>
-#include <qedit.h>
-
 #include "channel/FrameGeometry.h"
 #include "filter/FilterIdentity.h"
+#include "manager/capture/SampleGrabber.h"
 #include "tests/common/ChildProcess.h"
 #include "tests/reliability/FramePattern.h"
-
-// Declared by mingw-w64's qedit.h only as far as the interfaces go.
-extern "C" const CLSID CLSID_SampleGrabber;
-extern "C" const CLSID CLSID_NullRenderer;
 
 namespace tvqtest {
 
