@@ -12,74 +12,21 @@
 #include "tests/filter/FilterTestSupport.h"
 #include "tests/reliability/ClientGraph.h"
 #include "tests/reliability/FakeManager.h"
+#include "tests/reliability/FrameChecker.h"
 #include "tests/reliability/FramePattern.h"
 #include "tests/reliability/GuardedSink.h"
 
 namespace {
 
 using tvqtest::ChildProcess;
+using tvqtest::AskFor;
 using tvqtest::FakeManagerProcess;
+using tvqtest::IntegrityChecker;
 using tvqtest::GuardedSink;
 using tvqtest::LocalFilter;
 using tvqtest::ScopedSettings;
 
 constexpr DWORD kTimeoutMs = 10000;
-
-// Looks at every sample on the worker thread. Until the Manager has followed a newly published
-// format, frames of the previous size are expected; after a run's first well-formed frame every
-// frame must be well formed.
-class IntegrityChecker {
- public:
-  explicit IntegrityChecker(GuardedSink& sink) {
-    sink.SetInspector([this](const tvqtest::ReceivedSample& s) { Inspect(s); });
-  }
-  void NewRun() {
-    m_sawGood = false;
-    m_goodInRun = 0;
-  }
-  LONG GoodInRun() const { return m_goodInRun; }
-  LONG Bad() const { return m_bad; }
-  int LastSeed() const { return m_lastSeed; }
-  LONG SeedChanges() const { return m_seedChanges; }
-  bool WaitForGoodFrames(LONG count) const {
-    return tvqtest::WaitUntil([&] { return m_goodInRun >= count; }, kTimeoutMs);
-  }
-
- private:
-  void Inspect(const tvqtest::ReceivedSample& s) {
-    const int seed = tvqtest::PatternSeed(s.data, static_cast<size_t>(s.size),
-                                          s.connection->bmiHeader.biWidth,
-                                          s.connection->bmiHeader.biHeight);
-    if (seed < 0) {
-      if (m_sawGood) ++m_bad;
-      return;
-    }
-    m_sawGood = true;
-    ++m_goodInRun;
-    if (seed != m_lastSeed.exchange(seed)) ++m_seedChanges;
-  }
-
-  std::atomic<bool> m_sawGood{false};
-  std::atomic<LONG> m_goodInRun{0};
-  std::atomic<LONG> m_bad{0};
-  std::atomic<int> m_lastSeed{-1};
-  std::atomic<LONG> m_seedChanges{0};
-};
-
-// Asks for a picture the way ffmpeg does: the offered type with size and interval changed.
-HRESULT AskFor(IAMStreamConfig* config, LONG width, LONG height, REFERENCE_TIME interval) {
-  AM_MEDIA_TYPE* mt = nullptr;
-  HRESULT hr = config->GetFormat(&mt);
-  if (FAILED(hr)) return hr;
-  auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(mt->pbFormat);
-  vih->bmiHeader.biWidth = width;
-  vih->bmiHeader.biHeight = height;
-  vih->AvgTimePerFrame = interval;
-  hr = config->SetFormat(mt);
-  CoTaskMemFree(mt->pbFormat);
-  CoTaskMemFree(mt);
-  return hr;
-}
 
 class FrameIntegrity : public testing::Test {
  protected:
@@ -89,7 +36,7 @@ class FrameIntegrity : public testing::Test {
   void RunUntilGoodFrames(LocalFilter& f, LONG count) {
     m_checker.NewRun();
     ASSERT_EQ(S_OK, f.filter->Run(0));
-    EXPECT_TRUE(m_checker.WaitForGoodFrames(count))
+    EXPECT_TRUE(m_checker.WaitForGoodFrames(count, kTimeoutMs))
         << "no well-formed " << m_sink.Connection().bmiHeader.biWidth << "x"
         << m_sink.Connection().bmiHeader.biHeight << " frames after the start";
     ASSERT_EQ(S_OK, f.filter->Stop());
@@ -99,7 +46,7 @@ class FrameIntegrity : public testing::Test {
   // 100 frames per second at most; the largest picture 320 x 240.
   ScopedSettings m_settings{tvqtest::VideoSection(320, 240, "100")};
   GuardedSink m_sink;
-  IntegrityChecker m_checker{m_sink};
+  IntegrityChecker m_checker{m_sink, &tvqtest::PatternFrameId};
 };
 
 // A client that stops and runs its graph again without reconnecting keeps the size it connected
@@ -162,7 +109,7 @@ TEST_F(FrameIntegrity, ManagerKilledHoldingThePixelMutexNeitherStopsTheClientNor
   ASSERT_EQ(S_OK, f.outputPin->Connect(&m_sink, nullptr));
   m_checker.NewRun();
   ASSERT_EQ(S_OK, f.filter->Run(0));
-  ASSERT_TRUE(m_checker.WaitForGoodFrames(3));
+  ASSERT_TRUE(m_checker.WaitForGoodFrames(3, kTimeoutMs));
   ASSERT_TRUE(first->Stop());
   first.reset();
 
@@ -172,18 +119,18 @@ TEST_F(FrameIntegrity, ManagerKilledHoldingThePixelMutexNeitherStopsTheClientNor
   ASSERT_TRUE(holder.IsValid());
   HANDLE waits[2] = {held.Get(), holder.Handle()};
   ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, waits, FALSE, kTimeoutMs));
-  const int lastSeed = m_checker.LastSeed();
+  const int lastSeed = m_checker.LastId();
   holder.Kill();
   ASSERT_TRUE(holder.Wait(kTimeoutMs, nullptr));
 
   const LONG received = m_sink.Received();
   EXPECT_TRUE(m_sink.WaitForSamples(received + 5, kTimeoutMs)) << "the client stopped receiving";
-  EXPECT_EQ(lastSeed, m_checker.LastSeed()) << "the last frame is delivered again";
+  EXPECT_EQ(lastSeed, m_checker.LastId()) << "the last frame is delivered again";
 
   FakeManagerProcess second(320, 240);
   ASSERT_TRUE(second.WaitReady());
-  const LONG changes = m_checker.SeedChanges();
-  EXPECT_TRUE(tvqtest::WaitUntil([&] { return m_checker.SeedChanges() >= changes + 3; },
+  const LONG changes = m_checker.IdChanges();
+  EXPECT_TRUE(tvqtest::WaitUntil([&] { return m_checker.IdChanges() >= changes + 3; },
                                  kTimeoutMs))
       << "the next Manager's frames do not arrive";
   EXPECT_EQ(S_OK, f.filter->Stop());

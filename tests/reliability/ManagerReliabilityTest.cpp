@@ -6,9 +6,11 @@
 
 #include <atomic>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <thread>
+#include <vector>
 
 #include "channel/CSharedMemory.h"
 #include "channel/ChannelNames.h"
@@ -17,6 +19,7 @@
 #include "tests/common/TempDir.h"
 #include "tests/filter/FilterTestSupport.h"
 #include "tests/reliability/ClientGraph.h"
+#include "tests/reliability/FrameChecker.h"
 #include "tests/reliability/GuardedSink.h"
 #include "tests/reliability/RealManager.h"
 
@@ -190,6 +193,126 @@ TEST_F(ManagerReliability, KilledInsideItsFrameWriteTheClientGoesOnAndANewManage
     sink.Disconnect();
     ExpectCleanEnd(second, true);
   }
+}
+
+// --- A client restarting and resizing against the real Manager ---------------------------------
+
+// A topmost window over the whole screen, painted with a horizontal colour ramp and serviced by a
+// thread of its own. A desktop slot then gives frames whose rows are all alike while their left
+// and right differ, so that a frame laid out for another row length is told apart.
+class RampScreen {
+ public:
+  RampScreen() : m_thread([this] { Run(); }) {
+    tvqtest::WaitUntil([this] { return m_shown.load(); }, kTimeoutMs);
+  }
+  ~RampScreen() {
+    PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);
+    m_thread.join();
+  }
+  RampScreen(const RampScreen&) = delete;
+  RampScreen& operator=(const RampScreen&) = delete;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_ERASEBKGND) return 1;
+    if (message != WM_PAINT) return DefWindowProcW(window, message, wParam, lParam);
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    std::vector<BYTE> row((width * 3 + 3) / 4 * 4);
+    for (int x = 0; x < width; ++x) {
+      row[3 * x] = 128;
+      row[3 * x + 1] = static_cast<BYTE>(255 - x * 255 / (width - 1));
+      row[3 * x + 2] = static_cast<BYTE>(x * 255 / (width - 1));
+    }
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, 1, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    StretchDIBits(dc, 0, 0, width, height, 0, 0, width, 1, row.data(), &info, DIB_RGB_COLORS,
+                  SRCCOPY);
+    EndPaint(window, &paint);
+    return 0;
+  }
+
+  void Run() {
+    m_threadId = GetCurrentThreadId();
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = &Proc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"TvqRampScreen";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(WS_EX_TOPMOST, L"TvqRampScreen", L"Ramp", WS_POPUP | WS_VISIBLE,
+                                  0, 0, GetSystemMetrics(SM_CXSCREEN),
+                                  GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    if (window != nullptr) UpdateWindow(window);
+    m_shown = true;
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+    if (window != nullptr) DestroyWindow(window);
+  }
+
+  std::atomic<bool> m_shown{false};
+  DWORD m_threadId = 0;
+  std::thread m_thread;
+};
+
+// 0 when every row equals the one above the bottom row (whose first bytes carry the bench stamp)
+// and that row runs from one colour to another; -1 otherwise.
+int RampFrameId(const tvqtest::ReceivedSample& s) {
+  const int width = s.connection->bmiHeader.biWidth;
+  const int height = s.connection->bmiHeader.biHeight;
+  const size_t rowBytes = tvqtest::PatternRowBytes(width);
+  const size_t pixels = static_cast<size_t>(width) * 3;
+  constexpr size_t kStamp = sizeof(tvq::BenchStamp);
+  if (width < 16 || height < 2 || static_cast<size_t>(s.size) < rowBytes * height) return -1;
+  const BYTE* reference = s.data + rowBytes;
+  for (int r = 2; r < height; ++r) {
+    if (std::memcmp(s.data + r * rowBytes, reference, pixels) != 0) return -1;
+  }
+  if (std::memcmp(s.data + kStamp, reference + kStamp, pixels - kStamp) != 0) return -1;
+  const BYTE* last = reference + pixels - 3;
+  const int change = std::abs(reference[1] - last[1]) + std::abs(reference[2] - last[2]);
+  return change > 200 ? 0 : -1;
+}
+
+TEST_F(ManagerReliability, RestartedAndResizedClientsGetWholeFramesOfTheirOwnSize) {
+  RampScreen screen;
+  // Only the bottom of the screen, which the ramp covers whatever else is shown above it.
+  tvqtest::WriteTextFile(m_folder.File(L"TVQ_CaptureDesktop.ini"),
+                         "[Desktop]\r\nTrimTop=800\r\nCapturePerSecond=5\r\n");
+  RealManager manager(m_folder.Path(), Settings(2, 640, 480, "30"));
+  ASSERT_TRUE(manager.Start());
+  manager.PressKey('D');
+
+  tvqtest::GuardedSink sink;
+  tvqtest::IntegrityChecker checker(sink, &RampFrameId);
+  {
+    tvqtest::LocalFilter f;
+    ASSERT_TRUE(f.IsValid());
+    struct Size {
+      LONG width;
+      LONG height;
+    };
+    for (Size size : {Size{320, 240}, Size{640, 480}, Size{161, 121}, Size{320, 240}}) {
+      ASSERT_EQ(S_OK, tvqtest::AskFor(f.config.Get(), size.width, size.height, 333333));
+      ASSERT_EQ(S_OK, f.outputPin->Connect(&sink, nullptr));
+      // A run, a stop and a run again without reconnecting.
+      for (int run = 0; run < 2; ++run) {
+        checker.NewRun();
+        ASSERT_EQ(S_OK, f.filter->Run(0));
+        EXPECT_TRUE(checker.WaitForGoodFrames(3, kTimeoutMs))
+            << "no whole " << size.width << "x" << size.height << " frame in run " << run;
+        ASSERT_EQ(S_OK, f.filter->Stop());
+      }
+      ASSERT_EQ(S_OK, f.outputPin->Disconnect());
+      sink.Disconnect();
+    }
+  }
+  EXPECT_EQ(0, checker.Bad()) << "torn or misshapen frames after whole ones";
+  EXPECT_EQ(0, sink.Malformed());
+  EXPECT_TRUE(manager.Responds());
+  ExpectCleanEnd(manager);
 }
 
 // --- Absurd formats from a foreign process -------------------------------------------------------
