@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/capture/TestWindow.h"
+#include "tests/common/Pixels24.h"
 
 namespace {
 

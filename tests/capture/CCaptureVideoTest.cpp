@@ -16,6 +16,7 @@
 #include "tests/capture/ScriptedMessageBox.h"
 #include "tests/capture/TestWindow.h"
 #include "tests/common/ChildProcess.h"
+#include "tests/common/Pixels24.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include "manager/composition/CImage.h"
 #include "tests/capture/FakeCom.h"
 #include "tests/capture/TestWindow.h"
+#include "tests/common/Pixels24.h"
 #include "manager/capture/SampleGrabber.h"
 
 namespace {

@@ -139,9 +139,4 @@ bool TestWindow::WaitUntilShown(DWORD timeoutMs) const {
       timeoutMs);
 }
 
-COLORREF PixelAt(const CImage& picture, int x, int y) {
-  const BYTE* p = picture.Bits() + static_cast<ptrdiff_t>(y) * picture.Pitch() + x * 3;
-  return RGB(p[2], p[1], p[0]);
-}
-
 }  // namespace tvqtest

@@ -5,8 +5,6 @@
 #include <string>
 #include <thread>
 
-class CImage;
-
 namespace tvqtest {
 
 struct TestWindowOptions {
@@ -46,8 +44,5 @@ class TestWindow {
   HWND m_window = nullptr;
   std::thread m_thread;
 };
-
-// A pixel of a 24-bit picture by screen row and column.
-COLORREF PixelAt(const CImage& picture, int x, int y);
 
 }  // namespace tvqtest

@@ -10,8 +10,13 @@
 #include "manager/app/CSlotKeys.h"
 #include "manager/composition/CImage.h"
 #include "tests/composition/FakeSlotTable.h"
+#include "tests/common/Pixels24.h"
 
 namespace {
+
+using tvqtest::BitmapHeader;
+using tvqtest::FillRect24;
+using tvqtest::PixelAt;
 
 constexpr int kMaxWidth = 64;
 constexpr int kMaxHeight = 48;
@@ -20,22 +25,6 @@ constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 constexpr COLORREF kGreen = RGB(0, 255, 0);
 constexpr COLORREF kYellow = RGB(255, 255, 0);
-
-COLORREF PixelOf(const CImage& image, int x, int y) {
-  const BYTE* p = image.Bits() + static_cast<ptrdiff_t>(y) * image.Pitch() + x * 3;
-  return RGB(p[2], p[1], p[0]);
-}
-
-void FillRect24(CImage& image, int left, int top, int right, int bottom, COLORREF color) {
-  for (int y = top; y < bottom; ++y) {
-    BYTE* row = image.Bits() + static_cast<ptrdiff_t>(y) * image.Pitch();
-    for (int x = left; x < right; ++x) {
-      row[x * 3 + 0] = GetBValue(color);
-      row[x * 3 + 1] = GetGValue(color);
-      row[x * 3 + 2] = GetRValue(color);
-    }
-  }
-}
 
 void MakeSolid(CImage& image, int width, int height, COLORREF color) {
   ASSERT_TRUE(image.Create(width, height, 24));
@@ -50,16 +39,6 @@ SCIInfo Place(double x, double y, double width, double height) {
   info.Height = height;
   info.CapturePerSecond = 5.0;
   return info;
-}
-
-BITMAPINFOHEADER Header(LONG width, LONG height, WORD bitCount) {
-  BITMAPINFOHEADER header = {};
-  header.biSize = sizeof(header);
-  header.biWidth = width;
-  header.biHeight = height;
-  header.biPlanes = 1;
-  header.biBitCount = bitCount;
-  return header;
 }
 
 // The canvas and private channel objects, as the Manager holds them; the test plays the filter.
@@ -113,14 +92,14 @@ TEST_F(Compositor, HigherSlotIsDrawnOverTheLowerWhereTheyOverlap) {
   slots.Placement(2) = Place(0.25, 0.25, 0.5, 0.5);  // (16,12)-(48,36)
   EXPECT_FALSE(Tick());
 
-  EXPECT_EQ(kRed, PixelOf(canvas, 4, 4));
-  EXPECT_EQ(kRed, PixelOf(canvas, 28, 8));
-  EXPECT_EQ(kBlue, PixelOf(canvas, 20, 16)) << "inside both: the higher slot wins";
-  EXPECT_EQ(kBlue, PixelOf(canvas, 30, 22));
-  EXPECT_EQ(kBlue, PixelOf(canvas, 44, 32));
-  EXPECT_EQ(kBlack, PixelOf(canvas, 52, 4));
-  EXPECT_EQ(kBlack, PixelOf(canvas, 4, 40));
-  EXPECT_EQ(kBlack, PixelOf(canvas, 60, 44));
+  EXPECT_EQ(kRed, PixelAt(canvas, 4, 4));
+  EXPECT_EQ(kRed, PixelAt(canvas, 28, 8));
+  EXPECT_EQ(kBlue, PixelAt(canvas, 20, 16)) << "inside both: the higher slot wins";
+  EXPECT_EQ(kBlue, PixelAt(canvas, 30, 22));
+  EXPECT_EQ(kBlue, PixelAt(canvas, 44, 32));
+  EXPECT_EQ(kBlack, PixelAt(canvas, 52, 4));
+  EXPECT_EQ(kBlack, PixelAt(canvas, 4, 40));
+  EXPECT_EQ(kBlack, PixelAt(canvas, 60, 44));
 }
 
 TEST_F(Compositor, PublishesTheCanvasRowsBottomRowFirst) {
@@ -169,36 +148,36 @@ TEST_F(Compositor, PausingBlanksTheCanvasAndOnlyActiveSlotsReturn) {
   slots.Fill(1, tvq::kDesktopSlot);
   slots.Placement(1) = Place(0.5, 0, 0.5, 1);
   Tick();
-  ASSERT_EQ(kRed, PixelOf(canvas, 10, 10));
-  ASSERT_EQ(kBlue, PixelOf(canvas, 50, 10));
+  ASSERT_EQ(kRed, PixelAt(canvas, 10, 10));
+  ASSERT_EQ(kBlue, PixelAt(canvas, 50, 10));
 
   PauseActions actions(compositor);
   CSlotKeys keys(slots, actions);
   keys.OnKeyDown(VK_SPACE, false);  // pauses slot 0
-  EXPECT_EQ(kBlack, PixelOf(canvas, 10, 10));
-  EXPECT_EQ(kBlack, PixelOf(canvas, 50, 10)) << "the whole canvas is blanked";
+  EXPECT_EQ(kBlack, PixelAt(canvas, 10, 10));
+  EXPECT_EQ(kBlack, PixelAt(canvas, 50, 10)) << "the whole canvas is blanked";
   Tick();
-  EXPECT_EQ(kBlack, PixelOf(canvas, 10, 10));
-  EXPECT_EQ(kBlue, PixelOf(canvas, 50, 10));
+  EXPECT_EQ(kBlack, PixelAt(canvas, 10, 10));
+  EXPECT_EQ(kBlue, PixelAt(canvas, 50, 10));
 
   keys.OnKeyDown(VK_SPACE, false);  // resumes
   Tick();
-  EXPECT_EQ(kRed, PixelOf(canvas, 10, 10));
+  EXPECT_EQ(kRed, PixelAt(canvas, 10, 10));
 }
 
 TEST_F(Compositor, RBlanksTheCanvasUntilTheNextTick) {
   MakeSolid(slots.OwnPicture(2), 4, 4, kYellow);
   slots.Fill(2, tvq::kWindowSlot);
   Tick();
-  ASSERT_EQ(kYellow, PixelOf(canvas, 31, 23));
+  ASSERT_EQ(kYellow, PixelAt(canvas, 31, 23));
   PauseActions actions(compositor);
   CSlotKeys keys(slots, actions);
   keys.OnKeyDown('R', false);
   for (int y = 0; y < kMaxHeight; ++y) {
-    for (int x = 0; x < kMaxWidth; ++x) ASSERT_EQ(kBlack, PixelOf(canvas, x, y));
+    for (int x = 0; x < kMaxWidth; ++x) ASSERT_EQ(kBlack, PixelAt(canvas, x, y));
   }
   Tick();
-  EXPECT_EQ(kYellow, PixelOf(canvas, 31, 23));
+  EXPECT_EQ(kYellow, PixelAt(canvas, 31, 23));
 }
 
 // A picture with a red 16 x 12 middle framed by coloured trims: green 4 columns on the left,
@@ -222,10 +201,10 @@ TEST_F(Compositor, TrimsPickTheMiddleOfThePicture) {
   info.TrimBottom = 3;
   Tick();
   for (int y = 0; y < 12; ++y) {
-    for (int x = 0; x < 16; ++x) ASSERT_EQ(kRed, PixelOf(canvas, x, y)) << x << "," << y;
+    for (int x = 0; x < 16; ++x) ASSERT_EQ(kRed, PixelAt(canvas, x, y)) << x << "," << y;
   }
-  EXPECT_EQ(kBlack, PixelOf(canvas, 16, 0));
-  EXPECT_EQ(kBlack, PixelOf(canvas, 0, 12));
+  EXPECT_EQ(kBlack, PixelAt(canvas, 16, 0));
+  EXPECT_EQ(kBlack, PixelAt(canvas, 0, 12));
 }
 
 TEST_F(Compositor, WithoutTrimsTheWholePictureIsDrawn) {
@@ -233,22 +212,22 @@ TEST_F(Compositor, WithoutTrimsTheWholePictureIsDrawn) {
   slots.Fill(0, tvq::kWindowSlot);
   slots.Placement(0) = Place(0, 0, 26.0 / 64, 17.0 / 48);
   Tick();
-  EXPECT_EQ(kGreen, PixelOf(canvas, 1, 8));
-  EXPECT_EQ(kYellow, PixelOf(canvas, 10, 0));
-  EXPECT_EQ(kBlue, PixelOf(canvas, 24, 8));
-  EXPECT_EQ(RGB(255, 255, 255), PixelOf(canvas, 10, 16));
-  EXPECT_EQ(kRed, PixelOf(canvas, 10, 8));
+  EXPECT_EQ(kGreen, PixelAt(canvas, 1, 8));
+  EXPECT_EQ(kYellow, PixelAt(canvas, 10, 0));
+  EXPECT_EQ(kBlue, PixelAt(canvas, 24, 8));
+  EXPECT_EQ(RGB(255, 255, 255), PixelAt(canvas, 10, 16));
+  EXPECT_EQ(kRed, PixelAt(canvas, 10, 8));
 }
 
 TEST_F(Compositor, CanvasFollowsANegotiatedSizeOnce) {
   MakeSolid(slots.OwnPicture(0), 4, 4, kBlue);
   slots.Fill(0, tvq::kCameraSlot);
-  Publish(Header(32, 24, 24));
+  Publish(BitmapHeader(32, 24, 24));
   EXPECT_TRUE(Tick());
   EXPECT_EQ(32, canvas.Width());
   EXPECT_EQ(24, canvas.Height());
   EXPECT_LT(canvas.Pitch(), 0);
-  EXPECT_EQ(kBlue, PixelOf(canvas, 31, 23)) << "the slot covers the new canvas";
+  EXPECT_EQ(kBlue, PixelAt(canvas, 31, 23)) << "the slot covers the new canvas";
   EXPECT_FALSE(Tick());
   EXPECT_EQ(32, canvas.Width());
   // The filter reads exactly the new frame's bytes from the start of the pixel object.
@@ -258,11 +237,12 @@ TEST_F(Compositor, CanvasFollowsANegotiatedSizeOnce) {
 
 TEST_F(Compositor, HeadersNoFilterCouldWriteKeepTheCanvas) {
   const BITMAPINFOHEADER refused[] = {
-      Header(0, 0, 24),           Header(0, 24, 24),           Header(32, 0, 24),
-      Header(kMaxWidth, kMaxHeight, 32),                        Header(32, 24, 32),
-      Header(32, 24, 8),          Header(32, -24, 24),         Header(-32, 24, 24),
-      Header(kMaxWidth + 1, 24, 24), Header(32, kMaxHeight + 1, 24),
-      Header(0x7FFFFFFF, 0x7FFFFFFF, 24), Header(LONG(0x80000000), 1, 24),
+      BitmapHeader(0, 0, 24),          BitmapHeader(0, 24, 24),
+      BitmapHeader(32, 0, 24),         BitmapHeader(kMaxWidth, kMaxHeight, 32),
+      BitmapHeader(32, 24, 32),        BitmapHeader(32, 24, 8),
+      BitmapHeader(32, -24, 24),       BitmapHeader(-32, 24, 24),
+      BitmapHeader(kMaxWidth + 1, 24, 24), BitmapHeader(32, kMaxHeight + 1, 24),
+      BitmapHeader(0x7FFFFFFF, 0x7FFFFFFF, 24), BitmapHeader(LONG(0x80000000), 1, 24),
   };
   MakeSolid(slots.OwnPicture(0), 4, 4, kRed);
   slots.Fill(0, tvq::kDesktopSlot);
@@ -274,12 +254,12 @@ TEST_F(Compositor, HeadersNoFilterCouldWriteKeepTheCanvas) {
     EXPECT_EQ(kMaxWidth, canvas.Width());
     EXPECT_EQ(kMaxHeight, canvas.Height());
     EXPECT_EQ(24, canvas.BitsPerPixel());
-    EXPECT_EQ(kRed, PixelOf(canvas, kMaxWidth - 1, kMaxHeight - 1)) << "still composing";
+    EXPECT_EQ(kRed, PixelAt(canvas, kMaxWidth - 1, kMaxHeight - 1)) << "still composing";
   }
   // The largest offered format is accepted (it equals the canvas here: nothing to do).
-  Publish(Header(kMaxWidth, kMaxHeight, 24));
+  Publish(BitmapHeader(kMaxWidth, kMaxHeight, 24));
   EXPECT_FALSE(Tick());
-  Publish(Header(1, 1, 24));
+  Publish(BitmapHeader(1, 1, 24));
   EXPECT_TRUE(Tick());
   EXPECT_EQ(1, canvas.Width());
 }
@@ -304,7 +284,7 @@ TEST_F(Compositor, ShownRateFollowsAPositiveInterval) {
 TEST_F(Compositor, AFailedCanvasIsSkippedAndMadeAgainLater) {
   canvas.Destroy();
   EXPECT_FALSE(Tick());  // nothing to draw on and no header: nothing happens
-  Publish(Header(16, 16, 24));
+  Publish(BitmapHeader(16, 16, 24));
   EXPECT_TRUE(Tick());
   EXPECT_EQ(16, canvas.Width());
   compositor.ClearCanvas();

@@ -5,23 +5,12 @@
 #include <cstring>
 #include <utility>
 
+#include "tests/common/Pixels24.h"
+
 namespace {
 
-COLORREF PixelOf(const CImage& image, int x, int y) {
-  const BYTE* p = image.Bits() + static_cast<ptrdiff_t>(y) * image.Pitch() + x * 3;
-  return RGB(p[2], p[1], p[0]);
-}
-
-void FillRect24(CImage& image, int left, int top, int right, int bottom, COLORREF color) {
-  for (int y = top; y < bottom; ++y) {
-    BYTE* row = image.Bits() + static_cast<ptrdiff_t>(y) * image.Pitch();
-    for (int x = left; x < right; ++x) {
-      row[x * 3 + 0] = GetBValue(color);
-      row[x * 3 + 1] = GetGValue(color);
-      row[x * 3 + 2] = GetRValue(color);
-    }
-  }
-}
+using tvqtest::FillRect24;
+using tvqtest::PixelAt;
 
 // Empties the process-wide cache so that a test sees only its own contexts.
 void DrainCache() {
@@ -73,7 +62,7 @@ TEST(ImageLayout, BottomUpPointsAtTheTopScreenRowAndTopDownAtTheStart) {
     SetPixel(dc, 2, 0, RGB(10, 20, 30));
     GdiFlush();
     image->ReturnDC();
-    EXPECT_EQ(RGB(10, 20, 30), PixelOf(*image, 2, 0));
+    EXPECT_EQ(RGB(10, 20, 30), PixelAt(*image, 2, 0));
   }
 }
 
@@ -184,12 +173,12 @@ TEST(ImageDraw, SourceRectangleCopiesTheRightPixels) {
   GdiFlush();
   target.ReturnDC();
 
-  EXPECT_EQ(RGB(255, 0, 0), PixelOf(target, 4, 6));
-  EXPECT_EQ(RGB(255, 0, 0), PixelOf(target, 23, 25));
-  EXPECT_EQ(RGB(255, 0, 0), PixelOf(target, 14, 16));
-  EXPECT_EQ(RGB(0, 0, 0), PixelOf(target, 3, 6));
-  EXPECT_EQ(RGB(0, 0, 0), PixelOf(target, 24, 6));
-  EXPECT_EQ(RGB(0, 0, 0), PixelOf(target, 4, 26));
+  EXPECT_EQ(RGB(255, 0, 0), PixelAt(target, 4, 6));
+  EXPECT_EQ(RGB(255, 0, 0), PixelAt(target, 23, 25));
+  EXPECT_EQ(RGB(255, 0, 0), PixelAt(target, 14, 16));
+  EXPECT_EQ(RGB(0, 0, 0), PixelAt(target, 3, 6));
+  EXPECT_EQ(RGB(0, 0, 0), PixelAt(target, 24, 6));
+  EXPECT_EQ(RGB(0, 0, 0), PixelAt(target, 4, 26));
 }
 
 }  // namespace

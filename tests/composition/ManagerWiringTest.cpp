@@ -12,8 +12,11 @@
 #include "manager/app/TimerIds.h"
 #include "tests/common/ChildProcess.h"
 #include "tests/common/TempDir.h"
+#include "tests/common/Pixels24.h"
 
 namespace {
+
+using tvqtest::PixelAt;
 
 using tvqtest::TempDir;
 
@@ -33,11 +36,6 @@ HWND MakeTarget() {
                                 60, nullptr, nullptr, wc.hInstance, nullptr);
   UpdateWindow(window);
   return window;
-}
-
-COLORREF PixelOf(const CImage& image, int x, int y) {
-  const BYTE* p = image.Bits() + static_cast<ptrdiff_t>(y) * image.Pitch() + x * 3;
-  return RGB(p[2], p[1], p[0]);
 }
 
 // Ctrl as the keyboard state of this thread reports it to GetKeyState.
@@ -118,8 +116,8 @@ TEST_F(ManagerWiring, WFillsTheSelectedSlotAndTheTickDrawsIt) {
   ASSERT_EQ(tvq::kWindowSlot, app.Slots().Kind(0));
   EXPECT_TRUE(TimerFires(window, tvq::CaptureTimerId(0), 2000));
   CaptureAndCompose();
-  EXPECT_EQ(kTargetColor, PixelOf(app.Canvas(), 32, 24));
-  EXPECT_EQ(kTargetColor, PixelOf(app.Canvas(), 1, 1));
+  EXPECT_EQ(kTargetColor, PixelAt(app.Canvas(), 32, 24));
+  EXPECT_EQ(kTargetColor, PixelAt(app.Canvas(), 1, 1));
   const std::wstring text = Painted();
   EXPECT_NE(std::wstring::npos,
             text.find(L"64×48（15.00fps）\n----\n【入力映像】\n◆  1. TVQ wiring target\n"
@@ -131,18 +129,18 @@ TEST_F(ManagerWiring, WFillsTheSelectedSlotAndTheTickDrawsIt) {
 TEST_F(ManagerWiring, SpacePausesAndBlanksAndRBlanks) {
   Key('W');
   CaptureAndCompose();
-  ASSERT_EQ(kTargetColor, PixelOf(app.Canvas(), 32, 24));
+  ASSERT_EQ(kTargetColor, PixelAt(app.Canvas(), 32, 24));
   Key(VK_SPACE);
   EXPECT_FALSE(app.Slots().IsActive(0));
-  EXPECT_EQ(RGB(0, 0, 0), PixelOf(app.Canvas(), 32, 24));
+  EXPECT_EQ(RGB(0, 0, 0), PixelAt(app.Canvas(), 32, 24));
   CaptureAndCompose();
-  EXPECT_EQ(RGB(0, 0, 0), PixelOf(app.Canvas(), 32, 24));
+  EXPECT_EQ(RGB(0, 0, 0), PixelAt(app.Canvas(), 32, 24));
   EXPECT_NE(std::wstring::npos, Painted().find(L"《停止中／"));
   Key(VK_SPACE);
   CaptureAndCompose();
-  EXPECT_EQ(kTargetColor, PixelOf(app.Canvas(), 32, 24));
+  EXPECT_EQ(kTargetColor, PixelAt(app.Canvas(), 32, 24));
   Key('R');
-  EXPECT_EQ(RGB(0, 0, 0), PixelOf(app.Canvas(), 32, 24));
+  EXPECT_EQ(RGB(0, 0, 0), PixelAt(app.Canvas(), 32, 24));
 }
 
 TEST_F(ManagerWiring, MenuKeysPlaceTheSlotWithCtrlForFineSteps) {
@@ -155,8 +153,8 @@ TEST_F(ManagerWiring, MenuKeysPlaceTheSlotWithCtrlForFineSteps) {
   EXPECT_NEAR(0.5, app.Slots().Placement(0).Pos_x, 1e-12);
   EXPECT_NEAR(0.05, app.Slots().Placement(0).Pos_y, 1e-12);
   CaptureAndCompose();
-  EXPECT_EQ(RGB(0, 0, 0), PixelOf(app.Canvas(), 20, 24));
-  EXPECT_EQ(kTargetColor, PixelOf(app.Canvas(), 40, 24));
+  EXPECT_EQ(RGB(0, 0, 0), PixelAt(app.Canvas(), 20, 24));
+  EXPECT_EQ(kTargetColor, PixelAt(app.Canvas(), 40, 24));
   EXPECT_NE(std::wstring::npos, Painted().find(L"◇  1. TVQ wiring target\n"));
   // Ten steps of 0.05 add up to 0.49999999999999994, and pixels are truncated: x 31, not 32.
   EXPECT_NE(std::wstring::npos, app.StatusText().ToString().find(L"Pos(x:31,y:2)"));
@@ -191,7 +189,7 @@ TEST_F(ManagerWiring, TheCanvasFollowsThePublishedFormatAndRate) {
   EXPECT_EQ(32, app.Canvas().Width());
   EXPECT_EQ(24, app.Canvas().Height());
   EXPECT_TRUE(GetUpdateRect(window, nullptr, FALSE)) << "a new size repaints the window";
-  EXPECT_EQ(kTargetColor, PixelOf(app.Canvas(), 31, 23));
+  EXPECT_EQ(kTargetColor, PixelAt(app.Canvas(), 31, 23));
   EXPECT_NE(std::wstring::npos, Painted().find(L"32×24（30.00fps）\n"));
 
   // A header no filter could write (larger than configured, top-down) changes nothing.

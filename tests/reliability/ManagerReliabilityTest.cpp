@@ -16,6 +16,7 @@
 #include "channel/ChannelNames.h"
 #include "channel/UniqueHandle.h"
 #include "filter/FilterIdentity.h"
+#include "tests/common/Pixels24.h"
 #include "tests/common/TempDir.h"
 #include "tests/filter/FilterTestSupport.h"
 #include "tests/reliability/ClientGraph.h"
@@ -25,6 +26,7 @@
 
 namespace {
 
+using tvqtest::BitmapHeader;
 using tvqtest::RealManager;
 using tvqtest::TempDir;
 
@@ -317,16 +319,6 @@ TEST_F(ManagerReliability, RestartedAndResizedClientsGetWholeFramesOfTheirOwnSiz
 
 // --- Absurd formats from a foreign process -------------------------------------------------------
 
-BITMAPINFOHEADER Header(LONG width, LONG height, WORD bitCount) {
-  BITMAPINFOHEADER header{};
-  header.biSize = sizeof(header);
-  header.biWidth = width;
-  header.biHeight = height;
-  header.biPlanes = 1;
-  header.biBitCount = bitCount;
-  return header;
-}
-
 TEST_F(ManagerReliability, AbsurdFormatsAndIntervalsInTheChannelNeitherCrashNorStopIt) {
   RealManager manager(m_folder.Path(), Settings(2, 640, 480, "30"));
   ASSERT_TRUE(manager.Start());
@@ -336,11 +328,13 @@ TEST_F(ManagerReliability, AbsurdFormatsAndIntervalsInTheChannelNeitherCrashNorS
   ASSERT_TRUE(interval.Create(tvq::kIntervalObjectName, tvq::kIntervalObjectSize));
 
   const BITMAPINFOHEADER headers[] = {
-      Header(INT_MAX, INT_MAX, 24), Header(INT_MIN, INT_MIN, 24), Header(-1, -1, 24),
-      Header(1, -1, 24),            Header(100000, 100000, 24),   Header(640, 480, 0),
-      Header(320, 240, 1),          Header(320, 240, 32),         Header(320, 240, 0xFFFF),
-      Header(INT_MAX, 1, 24),       Header(1, INT_MAX, 24),       Header(641, 480, 24),
-      Header(320, 240, 24)};
+      BitmapHeader(INT_MAX, INT_MAX, 24),  BitmapHeader(INT_MIN, INT_MIN, 24),
+      BitmapHeader(-1, -1, 24),            BitmapHeader(1, -1, 24),
+      BitmapHeader(100000, 100000, 24),    BitmapHeader(640, 480, 0),
+      BitmapHeader(320, 240, 1),           BitmapHeader(320, 240, 32),
+      BitmapHeader(320, 240, 0xFFFF),      BitmapHeader(INT_MAX, 1, 24),
+      BitmapHeader(1, INT_MAX, 24),        BitmapHeader(641, 480, 24),
+      BitmapHeader(320, 240, 24)};
   const REFERENCE_TIME intervals[] = {0, -1, LLONG_MIN, LLONG_MAX, 1, 1000000000000000000LL};
   size_t i = 0;
   for (const BITMAPINFOHEADER& header : headers) {
