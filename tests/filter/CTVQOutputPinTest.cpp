@@ -20,6 +20,7 @@
 namespace {
 
 using Microsoft::WRL::ComPtr;
+using tvqtest::AskFor;
 using tvqtest::FakeAllocator;
 using tvqtest::FakeMediaSample;
 using tvqtest::LocalFilter;
@@ -44,18 +45,6 @@ VIDEOINFOHEADER CurrentOffer(IAMStreamConfig* config) {
   TaskMediaType format;
   if (config->GetFormat(&format.mt) != S_OK || format.mt == nullptr) return VIDEOINFOHEADER{};
   return format.Vih();
-}
-
-// Asks for a picture the way ffmpeg does: the offered type with size and interval changed and
-// everything else, the image size included, left as it was.
-HRESULT AskFor(IAMStreamConfig* config, LONG width, LONG height, REFERENCE_TIME interval) {
-  TaskMediaType format;
-  HRESULT hr = config->GetFormat(&format.mt);
-  if (FAILED(hr)) return hr;
-  format.Vih().bmiHeader.biWidth = width;
-  format.Vih().bmiHeader.biHeight = height;
-  format.Vih().AvgTimePerFrame = interval;
-  return config->SetFormat(format.mt);
 }
 
 // The real size of a named section, as the system reports it for a view of the whole of it.

@@ -8,6 +8,7 @@
 
 #include "filter/FilterIdentity.h"
 #include "tests/common/ChildProcess.h"
+#include "tests/common/UnownedCom.h"
 #include "manager/capture/SampleGrabber.h"
 
 
@@ -15,21 +16,9 @@ namespace tvqtest {
 
 using Microsoft::WRL::ComPtr;
 
-class CaptureGraph::Recorder final : public ISampleGrabberCB {
+// Owned by the CaptureGraph, which outlives the grabber's use of it.
+class CaptureGraph::Recorder final : public UnownedCom<ISampleGrabberCB> {
  public:
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_ISampleGrabberCB) {
-      *ppv = static_cast<ISampleGrabberCB*>(this);
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  // Owned by the CaptureGraph, which outlives the grabber's use of it.
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
-
   STDMETHODIMP SampleCB(double, IMediaSample* sample) override {
     SeenSample seen;
     seen.arrivalMs = GetTickCount64();

@@ -30,19 +30,8 @@ class PlatformCaptureGraph : public testing::Test {
 
   HRESULT AskFor(LONG width, LONG height, REFERENCE_TIME interval) {
     ComPtr<IAMStreamConfig> config;
-    HRESULT hr = m_graph.StreamConfig(&config);
-    if (FAILED(hr)) return hr;
-    AM_MEDIA_TYPE* mt = nullptr;
-    hr = config->GetFormat(&mt);
-    if (FAILED(hr)) return hr;
-    auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(mt->pbFormat);
-    vih->bmiHeader.biWidth = width;
-    vih->bmiHeader.biHeight = height;
-    vih->AvgTimePerFrame = interval;
-    hr = config->SetFormat(mt);
-    CoTaskMemFree(mt->pbFormat);
-    CoTaskMemFree(mt);
-    return hr;
+    const HRESULT hr = m_graph.StreamConfig(&config);
+    return FAILED(hr) ? hr : tvqtest::AskFor(config.Get(), width, height, interval);
   }
 
   static void ExpectFrameTimes(const std::vector<SeenSample>& samples, REFERENCE_TIME interval) {

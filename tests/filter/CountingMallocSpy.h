@@ -6,12 +6,14 @@
 #include <mutex>
 #include <set>
 
+#include "tests/common/UnownedCom.h"
+
 namespace tvqtest {
 
 // Watches the task allocator while registered: counts the blocks handed out and not yet freed,
 // and can make one chosen allocation fail. Register with Install(), remove with Uninstall() (or
 // at destruction).
-class CountingMallocSpy : public IMallocSpy {
+class CountingMallocSpy : public UnownedCom<IMallocSpy> {
  public:
   CountingMallocSpy() = default;
   ~CountingMallocSpy() { Uninstall(); }
@@ -41,19 +43,6 @@ class CountingMallocSpy : public IMallocSpy {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_allocations;
   }
-
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IMallocSpy) {
-      *ppv = static_cast<IMallocSpy*>(this);
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  // Lives on the test's stack; COM's references do not own it.
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
 
   SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T request) override {
     std::lock_guard<std::mutex> guard(m_lock);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/ComApartment.h"
+
 namespace tvqtest {
 
 // One entry of a filter category as the system device enumerator lists it.
@@ -28,21 +30,6 @@ DWORD MeritOf(const DeviceEntry& entry);
 // The DirectShow filters category, KSCATEGORY_CAPTURE, video input devices.
 extern const GUID kLegacyFilterCategory;
 extern const GUID kKsCaptureCategory;
-
-// Initialises COM for the calling thread for the life of the object.
-class ComApartment {
- public:
-  ComApartment() : m_hr(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
-  ~ComApartment() {
-    if (SUCCEEDED(m_hr)) CoUninitialize();
-  }
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-  HRESULT Result() const { return m_hr; }
-
- private:
-  HRESULT m_hr;
-};
 
 // The DLL built next to the test executable, loaded for the life of the object.
 class ServerDll {

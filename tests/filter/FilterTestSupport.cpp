@@ -1,5 +1,7 @@
 #include "tests/filter/FilterTestSupport.h"
 
+#include <amvideo.h>
+
 #include "channel/CSharedMemory.h"
 #include "channel/ChannelNames.h"
 #include "channel/UniqueHandle.h"
@@ -51,6 +53,20 @@ ScopedSettings::~ScopedSettings() { DeleteIniFilePath(); }
 std::string VideoSection(int width, int height, const std::string& framePerSecond) {
   return "[Video]\r\nWidth=" + std::to_string(width) + "\r\nHeight=" + std::to_string(height) +
          "\r\nFramePerSecond=" + framePerSecond + "\r\n";
+}
+
+HRESULT AskFor(IAMStreamConfig* config, LONG width, LONG height, REFERENCE_TIME interval) {
+  AM_MEDIA_TYPE* mt = nullptr;
+  HRESULT hr = config->GetFormat(&mt);
+  if (FAILED(hr)) return hr;
+  auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(mt->pbFormat);
+  vih->bmiHeader.biWidth = width;
+  vih->bmiHeader.biHeight = height;
+  vih->AvgTimePerFrame = interval;
+  hr = config->SetFormat(mt);
+  CoTaskMemFree(mt->pbFormat);
+  CoTaskMemFree(mt);
+  return hr;
 }
 
 LocalFilter::LocalFilter() {

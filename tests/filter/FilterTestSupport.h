@@ -39,6 +39,10 @@ class ScopedSettings {
 
 std::string VideoSection(int width, int height, const std::string& framePerSecond);
 
+// Asks for a picture the way ffmpeg does: the offered type with size and interval changed and
+// everything else, the image size included, left as it was.
+HRESULT AskFor(IAMStreamConfig* config, LONG width, LONG height, REFERENCE_TIME interval);
+
 // A filter object built in the test process through its creation function (not through COM).
 // Settings must be in place first (ScopedSettings), or the pin asks the user.
 struct LocalFilter {

@@ -4,40 +4,25 @@
 #include "filter/FilterIdentity.h"
 #include "manager/capture/SampleGrabber.h"
 #include "tests/common/ChildProcess.h"
+#include "tests/common/UnownedCom.h"
+#include "tests/filter/DeviceList.h"
 #include "tests/reliability/FramePattern.h"
 
 namespace tvqtest {
 
 using Microsoft::WRL::ComPtr;
 
-std::wstring FilterDllPath() {
-  std::wstring path = OwnExecutablePath();
-  path.resize(path.find_last_of(L'\\') + 1);
-  return path + L"TVQDirectShowFilter.dll";
-}
-
-namespace {
-
-using ServerEntry = HRESULT(STDAPICALLTYPE*)();
-
-HRESULT CallServerEntry(HMODULE dll, const char* name) {
-  auto entry = reinterpret_cast<ServerEntry>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
-  return entry != nullptr ? entry() : E_NOINTERFACE;
-}
-
-}  // namespace
-
 HRESULT RegisterFilterDll() {
-  HMODULE dll = LoadLibraryW(FilterDllPath().c_str());
-  if (dll == nullptr) return HRESULT_FROM_WIN32(GetLastError());
-  const HRESULT hr = CallServerEntry(dll, "DllRegisterServer");
-  FreeLibrary(dll);
-  return hr;
+  const ServerDll dll;
+  return dll.IsLoaded() ? dll.Register() : HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
 }
 
 HRESULT FilterDllCanUnloadNow() {
   HMODULE dll = GetModuleHandleW(L"TVQDirectShowFilter.dll");
-  return dll != nullptr ? CallServerEntry(dll, "DllCanUnloadNow") : S_OK;
+  if (dll == nullptr) return S_OK;
+  auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+      reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+  return canUnload != nullptr ? canUnload() : E_NOINTERFACE;
 }
 
 // Counts and checks the samples the grabber passes on. Owned by the graph object; the grabber's
@@ -57,21 +42,8 @@ ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION direction) {
 
 }  // namespace
 
-class GrabberCallback : public ISampleGrabberCB {
+class GrabberCallback final : public UnownedCom<ISampleGrabberCB> {
  public:
-  virtual ~GrabberCallback() = default;
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_ISampleGrabberCB) {
-      *ppv = static_cast<ISampleGrabberCB*>(this);
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
-
   STDMETHODIMP SampleCB(double, IMediaSample* sample) override {
     BYTE* data = nullptr;
     if (sample == nullptr || FAILED(sample->GetPointer(&data))) return S_OK;

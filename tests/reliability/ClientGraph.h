@@ -8,6 +8,8 @@
 #include <atomic>
 #include <string>
 
+#include "tests/common/ComApartment.h"
+
 // A DirectShow client as an application builds it: the registered virtual camera, created through
 // COM, rendered by the capture graph builder into a Sample Grabber and a Null Renderer. The
 // grabber's callback counts samples and checks each one against the test pattern
@@ -17,24 +19,8 @@
 // thread and touches only atomics.
 namespace tvqtest {
 
-// COM for the calling thread, for as long as the object lives.
-class ComApartment {
- public:
-  ComApartment() : m_hr(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
-  ~ComApartment() {
-    if (SUCCEEDED(m_hr)) CoUninitialize();
-  }
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-  HRESULT Result() const { return m_hr; }
-
- private:
-  HRESULT m_hr;
-};
-
-// The virtual camera's DLL next to the test executable.
-std::wstring FilterDllPath();
-// Registers the DLL in this prefix (COM must be initialised on the calling thread).
+// Registers the virtual camera's DLL next to the test executable in this prefix (COM must be
+// initialised on the calling thread).
 HRESULT RegisterFilterDll();
 // DllCanUnloadNow of the copy that COM loaded into this process; S_OK also when it is not loaded.
 HRESULT FilterDllCanUnloadNow();

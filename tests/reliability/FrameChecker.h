@@ -7,26 +7,12 @@
 #include <atomic>
 
 #include "tests/common/ChildProcess.h"
+#include "tests/filter/FilterTestSupport.h"
 #include "tests/reliability/FramePattern.h"
 #include "tests/reliability/GuardedSink.h"
 
 // Watching the frames a client receives while the Manager follows the client's format.
 namespace tvqtest {
-
-// Asks for a picture the way ffmpeg does: the offered type with size and interval changed.
-inline HRESULT AskFor(IAMStreamConfig* config, LONG width, LONG height, REFERENCE_TIME interval) {
-  AM_MEDIA_TYPE* mt = nullptr;
-  HRESULT hr = config->GetFormat(&mt);
-  if (FAILED(hr)) return hr;
-  auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(mt->pbFormat);
-  vih->bmiHeader.biWidth = width;
-  vih->bmiHeader.biHeight = height;
-  vih->AvgTimePerFrame = interval;
-  hr = config->SetFormat(mt);
-  CoTaskMemFree(mt->pbFormat);
-  CoTaskMemFree(mt);
-  return hr;
-}
 
 // Tells whether a sample holds one whole frame of the connection's size: an identifier of the
 // frame (>= 0) when it does, -1 when not.
