@@ -41,7 +41,19 @@ make_prefix() {
   [[ -f "$prefix/.ready" ]] && return 0
   make_base
   rm -rf "$prefix"
-  cp -a "$root/base" "$prefix"
+  # Hard links keep a prefix copy almost free: its ~700 MB of Wine's own DLLs are never written.
+  # What a prefix does write in place (registry files, ini files, the user's folders) gets
+  # copies of its own. Where links are not possible, a full copy does the same.
+  if cp -al "$root/base" "$prefix" 2>/dev/null; then
+    local file
+    while IFS= read -r -d '' file; do
+      cp --remove-destination -p "$root/base/${file#"$prefix/"}" "$file"
+    done < <(find "$prefix" -type f \( -name '*.reg' -o -name '*.ini' -o -path '*/users/*' \
+             -o -path '*/temp/*' \) -print0)
+  else
+    rm -rf "$prefix"
+    cp -a "$root/base" "$prefix"
+  fi
 }
 
 mkdir -p "$root"
