@@ -1,6 +1,5 @@
 #include "tests/filter/CaptureGraph.h"
 
-#include <oleauto.h>
 #include <uuids.h>
 #include <vfwmsgs.h>
 
@@ -9,6 +8,7 @@
 #include "filter/FilterIdentity.h"
 #include "tests/common/ChildProcess.h"
 #include "tests/common/UnownedCom.h"
+#include "tests/filter/DeviceList.h"
 #include "manager/capture/SampleGrabber.h"
 
 
@@ -35,39 +35,6 @@ class CaptureGraph::Recorder final : public UnownedCom<ISampleGrabberCB> {
 };
 
 namespace {
-
-std::wstring FriendlyName(IMoniker* moniker) {
-  ComPtr<IPropertyBag> bag;
-  if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag)))) return L"";
-  VARIANT value;
-  VariantInit(&value);
-  std::wstring name;
-  if (SUCCEEDED(bag->Read(L"FriendlyName", &value, nullptr)) && value.vt == VT_BSTR) {
-    name = value.bstrVal;
-  }
-  VariantClear(&value);
-  return name;
-}
-
-HRESULT FindDevice(const wchar_t* friendlyName, IBaseFilter** device) {
-  ComPtr<ICreateDevEnum> devices;
-  HRESULT hr = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_PPV_ARGS(&devices));
-  if (FAILED(hr)) return hr;
-  ComPtr<IEnumMoniker> monikers;
-  // S_FALSE: no video input device at all.
-  if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0) != S_OK) {
-    return VFW_E_NOT_FOUND;
-  }
-  ComPtr<IMoniker> moniker;
-  while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
-    if (FriendlyName(moniker.Get()) == friendlyName) {
-      return moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter,
-                                   reinterpret_cast<void**>(device));
-    }
-  }
-  return VFW_E_NOT_FOUND;
-}
 
 HRESULT MakeGrabber(ISampleGrabberCB* callback, IBaseFilter** grabber) {
   ComPtr<IBaseFilter> filter;
@@ -110,7 +77,8 @@ CaptureGraph::~CaptureGraph() {
 
 HRESULT CaptureGraph::AddDevice(const wchar_t* friendlyName) {
   if (!m_graph || !m_builder) return E_FAIL;
-  HRESULT hr = FindDevice(friendlyName, m_source.ReleaseAndGetAddressOf());
+  HRESULT hr = BindByName(CLSID_VideoInputDeviceCategory, friendlyName,
+                          m_source.ReleaseAndGetAddressOf());
   if (FAILED(hr)) return hr;
   return m_graph->AddFilter(m_source.Get(), friendlyName);
 }

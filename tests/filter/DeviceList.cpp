@@ -3,6 +3,7 @@
 #include <oleauto.h>
 #include <strmif.h>
 #include <uuids.h>
+#include <vfwmsgs.h>
 #include <wrl/client.h>
 
 #include "tests/common/ChildProcess.h"
@@ -48,6 +49,24 @@ DeviceEntry ReadEntry(IMoniker* moniker) {
   return entry;
 }
 
+// The category's entries; none when it is empty or cannot be listed.
+std::vector<ComPtr<IMoniker>> Monikers(REFGUID category) {
+  std::vector<ComPtr<IMoniker>> found;
+  ComPtr<ICreateDevEnum> devices;
+  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_PPV_ARGS(&devices)))) {
+    return found;
+  }
+  ComPtr<IEnumMoniker> monikers;
+  // S_FALSE: the category is empty, and monikers stays null.
+  if (devices->CreateClassEnumerator(category, &monikers, 0) != S_OK) return found;
+  ComPtr<IMoniker> moniker;
+  while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+    found.push_back(moniker);
+  }
+  return found;
+}
+
 }  // namespace
 
 // {083863F1-70DE-11D0-BD40-00A0C911CE86}
@@ -59,19 +78,20 @@ const GUID kKsCaptureCategory = {
 
 std::vector<DeviceEntry> ListCategory(REFGUID category) {
   std::vector<DeviceEntry> entries;
-  ComPtr<ICreateDevEnum> devices;
-  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_PPV_ARGS(&devices)))) {
-    return entries;
-  }
-  ComPtr<IEnumMoniker> monikers;
-  // S_FALSE: the category is empty, and monikers stays null.
-  if (devices->CreateClassEnumerator(category, &monikers, 0) != S_OK) return entries;
-  ComPtr<IMoniker> moniker;
-  while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+  for (const ComPtr<IMoniker>& moniker : Monikers(category)) {
     entries.push_back(ReadEntry(moniker.Get()));
   }
   return entries;
+}
+
+HRESULT BindByName(REFGUID category, const std::wstring& friendlyName, IBaseFilter** filter) {
+  for (const ComPtr<IMoniker>& moniker : Monikers(category)) {
+    if (ReadEntry(moniker.Get()).friendlyName == friendlyName) {
+      return moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter,
+                                   reinterpret_cast<void**>(filter));
+    }
+  }
+  return VFW_E_NOT_FOUND;
 }
 
 std::vector<DeviceEntry> EntriesFor(REFGUID category, REFCLSID clsid) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <cguid.h>
 #include <objbase.h>
+#include <strmif.h>
 
 #include <string>
 #include <vector>
@@ -23,6 +24,9 @@ std::vector<DeviceEntry> ListCategory(REFGUID category);
 
 // The entries of the category with this class identifier.
 std::vector<DeviceEntry> EntriesFor(REFGUID category, REFCLSID clsid);
+
+// Binds the category's entry with this friendly name; VFW_E_NOT_FOUND when there is none.
+HRESULT BindByName(REFGUID category, const std::wstring& friendlyName, IBaseFilter** filter);
 
 // The merit recorded in the mapper's data (the second 32-bit word), or 0 when there is none.
 DWORD MeritOf(const DeviceEntry& entry);
