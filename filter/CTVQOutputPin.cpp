@@ -174,9 +174,9 @@ STDMETHODIMP CTVQOutputPin::GetNumberOfCapabilities(int* piCount, int* piSize) {
   return S_OK;
 }
 
-// Negative indexes are served like index 0.
+// Negative indexes are served like index 0. The index and the record are looked at before the
+// out pointer, which only the media type needs.
 STDMETHODIMP CTVQOutputPin::GetStreamCaps(int iIndex, AM_MEDIA_TYPE** ppmt, BYTE* pSCC) {
-  if (!ppmt) return E_POINTER;
   if (iIndex > 0) return S_FALSE;
   if (!pSCC) return E_NOTIMPL;
   const HRESULT hr = tvq::CreateMediaType(m_formats.Current(), ppmt);

@@ -146,6 +146,9 @@ TEST_F(StreamConfig, StreamCapsRefusals) {
   EXPECT_EQ(nullptr, mt.mt);
   EXPECT_EQ(E_POINTER, Config()->GetStreamCaps(0, nullptr, reinterpret_cast<BYTE*>(&caps)));
   EXPECT_EQ(E_POINTER, Config()->GetFormat(nullptr));
+  // The index and the record decide before the out pointer does.
+  EXPECT_EQ(S_FALSE, Config()->GetStreamCaps(1, nullptr, reinterpret_cast<BYTE*>(&caps)));
+  EXPECT_EQ(E_NOTIMPL, Config()->GetStreamCaps(0, nullptr, nullptr));
 }
 
 TEST_F(StreamConfig, FailedAllocationsReportOutOfMemoryAndLeakNothing) {
