@@ -38,7 +38,11 @@ STDMETHODIMP CTVQSourceFilter::Pause() {
     }
     m_singleInstance = std::move(mutex);
   }
-  return CSource::Pause();
+  const HRESULT hr = CSource::Pause();
+  // A start that failed leaves this filter stopped, and a stopped filter must not keep every other
+  // one in the logon from starting.
+  if (FAILED(hr) && m_State == State_Stopped) m_singleInstance.Reset();
+  return hr;
 }
 
 STDMETHODIMP CTVQSourceFilter::Stop() {

@@ -9,6 +9,7 @@
 #include "filter/FactoryTemplate.h"
 #include "filter/FilterIdentity.h"
 #include "framework/CBaseObject.h"
+#include "tests/filter/ComStubs.h"
 #include "tests/filter/FilterTestSupport.h"
 
 namespace {
@@ -97,6 +98,79 @@ TEST_F(SourceFilter, AFilterDestroyedWithoutStopLetsOthersStart) {
     ASSERT_EQ(S_OK, first.filter->Run(0));
     EXPECT_EQ(kAnotherFilterRuns, second.filter->Pause());
   }
+  EXPECT_FALSE(SingleInstanceMutexExists());
+  EXPECT_EQ(S_OK, second.filter->Pause());
+  EXPECT_EQ(S_OK, second.filter->Stop());
+}
+
+// A downstream pin that takes any connection and hands out the allocator it was given. It lives
+// on the test's stack, longer than the filter connected to it.
+class AllocatorOfferingPin : public IPin, public IMemInputPin {
+ public:
+  explicit AllocatorOfferingPin(IMemAllocator* allocator) : m_allocator(allocator) {}
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    if (ppv == nullptr) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IPin) {
+      *ppv = static_cast<IPin*>(this);
+    } else if (riid == IID_IMemInputPin) {
+      *ppv = static_cast<IMemInputPin*>(this);
+    } else {
+      *ppv = nullptr;
+      return E_NOINTERFACE;
+    }
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+  STDMETHODIMP_(ULONG) Release() override { return 1; }
+
+  STDMETHODIMP Connect(IPin*, const AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
+  STDMETHODIMP ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) override { return S_OK; }
+  STDMETHODIMP Disconnect() override { return S_OK; }
+  STDMETHODIMP ConnectedTo(IPin**) override { return E_NOTIMPL; }
+  STDMETHODIMP ConnectionMediaType(AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
+  STDMETHODIMP QueryPinInfo(PIN_INFO*) override { return E_NOTIMPL; }
+  STDMETHODIMP QueryDirection(PIN_DIRECTION* dir) override {
+    *dir = PINDIR_INPUT;
+    return S_OK;
+  }
+  STDMETHODIMP QueryId(LPWSTR*) override { return E_NOTIMPL; }
+  STDMETHODIMP QueryAccept(const AM_MEDIA_TYPE*) override { return S_OK; }
+  STDMETHODIMP EnumMediaTypes(IEnumMediaTypes**) override { return E_NOTIMPL; }
+  STDMETHODIMP QueryInternalConnections(IPin**, ULONG*) override { return E_NOTIMPL; }
+  STDMETHODIMP EndOfStream() override { return S_OK; }
+  STDMETHODIMP BeginFlush() override { return S_OK; }
+  STDMETHODIMP EndFlush() override { return S_OK; }
+  STDMETHODIMP NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override { return S_OK; }
+
+  STDMETHODIMP GetAllocator(IMemAllocator** allocator) override {
+    m_allocator->AddRef();
+    *allocator = m_allocator;
+    return S_OK;
+  }
+  STDMETHODIMP NotifyAllocator(IMemAllocator*, BOOL) override { return S_OK; }
+  STDMETHODIMP GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) override { return E_NOTIMPL; }
+  STDMETHODIMP Receive(IMediaSample*) override { return S_OK; }
+  STDMETHODIMP ReceiveMultiple(IMediaSample**, long, long* done) override {
+    *done = 0;
+    return S_OK;
+  }
+  STDMETHODIMP ReceiveCanBlock() override { return S_FALSE; }
+
+ private:
+  IMemAllocator* m_allocator;
+};
+
+TEST_F(SourceFilter, AStartThatFailsLetsOthersStart) {
+  tvqtest::FakeAllocator allocator;  // its Commit fails, and with it the pin's activation
+  AllocatorOfferingPin downstream(&allocator);
+  LocalFilter second;
+  LocalFilter first;
+  ASSERT_TRUE(first.IsValid() && second.IsValid());
+  ASSERT_EQ(S_OK, first.outputPin->Connect(&downstream, nullptr));
+
+  EXPECT_TRUE(FAILED(first.filter->Run(0)));
+  EXPECT_EQ(State_Stopped, StateOf(first.filter.Get()));
   EXPECT_FALSE(SingleInstanceMutexExists());
   EXPECT_EQ(S_OK, second.filter->Pause());
   EXPECT_EQ(S_OK, second.filter->Stop());
