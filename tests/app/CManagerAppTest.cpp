@@ -11,6 +11,7 @@
 #include "manager/app/Settings.h"
 #include "manager/app/TimerIds.h"
 #include "resources/Resource.h"
+#include "tests/common/Pixels24.h"
 #include "tests/common/TempDir.h"
 
 // This test executable carries the Manager's resources, so the app finds its texts, class menu
@@ -46,11 +47,7 @@ class Surface {
  public:
   Surface(int width, int height) : m_width(width), m_height(height) {
     BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader = tvqtest::BitmapHeader(width, -height, 24);
     m_bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &m_bits, nullptr, 0);
     m_dc = CreateCompatibleDC(nullptr);
     m_previous = SelectObject(m_dc, m_bitmap);

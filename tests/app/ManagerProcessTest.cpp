@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/common/ChildProcess.h"
+#include "tests/common/Pixels24.h"
 #include "tests/common/TempDir.h"
 
 namespace {
@@ -221,11 +222,7 @@ Picture Grab(HDC source, int width, int height) {
   picture.height = height;
   picture.bgr.assign(static_cast<size_t>(picture.Stride()) * height, 0);
   BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader = tvqtest::BitmapHeader(width, -height, 24);
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HDC memory = CreateCompatibleDC(source);
