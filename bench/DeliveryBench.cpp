@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bench/BenchCommon.h"
+#include "channel/ChannelNames.h"
 #include "filter/FilterIdentity.h"
 #include "manager/capture/SampleGrabber.h"
 #include "manager/composition/CCompositor.h"

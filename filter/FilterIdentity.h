@@ -17,7 +17,4 @@ inline constexpr const wchar_t* kSetupPinName = L"Output";
 // Its existence alone says that some filter object in this logon is paused or running.
 inline constexpr const wchar_t* kSingleInstanceMutexName = L"Mutex of TVQ Filter";
 
-inline constexpr const wchar_t* kRegistryKeyPath = L"Software\\qarro_lim\\Tessavue";
-inline constexpr const wchar_t* kIniFilePathValue = L"IniFilePath";
-
 }  // namespace tvq

@@ -4,6 +4,7 @@
 
 #include <cwchar>
 
+#include "channel/ChannelNames.h"
 #include "channel/FrameGeometry.h"
 #include "channel/UniqueHandle.h"
 #include "filter/FilterIdentity.h"
@@ -12,7 +13,6 @@ namespace tvq {
 namespace {
 
 constexpr DWORD kRateTextLength = 1024;
-const wchar_t kVideoSection[] = L"Video";
 
 // Filter list of the open-file dialog: pairs of texts, ended by an empty one.
 const wchar_t kDialogFilter[] = L"iniファイル(*.ini)\0*.ini\0全てのファイル(*.*)\0*.*\0";
@@ -20,7 +20,7 @@ const wchar_t kDialogTitle[] = L"INIファイルを開く - Tessavue Filter";
 
 double ReadFramePerSecond(const std::wstring& iniPath) {
   wchar_t text[kRateTextLength] = L"";
-  GetPrivateProfileStringW(kVideoSection, L"FramePerSecond", L"", text, kRateTextLength,
+  GetPrivateProfileStringW(kVideoSection, kFramePerSecondKey, L"", text, kRateTextLength,
                            iniPath.c_str());
   if (text[0] == L'\0') return kDefaultFramePerSecond;
   return std::wcstod(text, nullptr);
@@ -86,8 +86,8 @@ VideoFormat LoadDefaultFormat(const std::wstring& iniPath) {
   int height = kDefaultFrameHeight;
   double rate = kDefaultFramePerSecond;
   if (!iniPath.empty()) {
-    width = ReadInt(iniPath, L"Width", kDefaultFrameWidth);
-    height = ReadInt(iniPath, L"Height", kDefaultFrameHeight);
+    width = ReadInt(iniPath, kWidthKey, kDefaultFrameWidth);
+    height = ReadInt(iniPath, kHeightKey, kDefaultFrameHeight);
     rate = ReadFramePerSecond(iniPath);
   }
   if (!IsUsableFrameSize(width, height)) {

@@ -17,7 +17,6 @@ constexpr int kPathLength = MAX_PATH;
 constexpr DWORD kDecimalBufferLength = 1024;
 
 const wchar_t kTessavueSection[] = L"Tessavue";
-const wchar_t kVideoSection[] = L"Video";
 
 int ReadInt(const std::wstring& file, const wchar_t* section, const wchar_t* key, int defaultValue) {
   // GetPrivateProfileIntW understands a leading minus sign and hands the value back as UINT.
@@ -84,16 +83,16 @@ std::wstring OwnModulePath() {
 StartupSettings LoadStartupSettings(const std::wstring& iniPath) {
   StartupSettings settings;
   settings.slotCount = ReadInt(iniPath, kTessavueSection, L"MaxNumOfCaptureDev", kDefaultSlotCount);
-  settings.width = ReadInt(iniPath, kVideoSection, L"Width", kDefaultFrameWidth);
-  settings.height = ReadInt(iniPath, kVideoSection, L"Height", kDefaultFrameHeight);
+  settings.width = ReadInt(iniPath, kVideoSection, kWidthKey, kDefaultFrameWidth);
+  settings.height = ReadInt(iniPath, kVideoSection, kHeightKey, kDefaultFrameHeight);
   settings.framePerSecond =
-      ReadDecimal(iniPath, kVideoSection, L"FramePerSecond", kDefaultFramePerSecond);
+      ReadDecimal(iniPath, kVideoSection, kFramePerSecondKey, kDefaultFramePerSecond);
 
   if (!PathFileExistsW(iniPath.c_str())) {
     WriteInt(iniPath, kTessavueSection, L"MaxNumOfCaptureDev", settings.slotCount);
-    WriteInt(iniPath, kVideoSection, L"Width", settings.width);
-    WriteInt(iniPath, kVideoSection, L"Height", settings.height);
-    WriteDecimal(iniPath, kVideoSection, L"FramePerSecond", settings.framePerSecond);
+    WriteInt(iniPath, kVideoSection, kWidthKey, settings.width);
+    WriteInt(iniPath, kVideoSection, kHeightKey, settings.height);
+    WriteDecimal(iniPath, kVideoSection, kFramePerSecondKey, settings.framePerSecond);
   }
 
   // Selection works modulo the slot count, and the canvas must be a picture that fits the

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "channel/ChannelNames.h"
 #include "manager/composition/SCIInfo.h"
 
 // The Manager's ini files and registry record. Every file lies in the Manager's own directory;
@@ -15,8 +16,6 @@ inline constexpr const wchar_t* kWindowFileName = L"TVQ_CaptureWindow.ini";
 inline constexpr const wchar_t* kDesktopFileName = L"TVQ_CaptureDesktop.ini";
 inline constexpr const wchar_t* kDesktopSectionName = L"Desktop";
 
-inline constexpr const wchar_t* kRegistryKeyPath = L"Software\\qarro_lim\\Tessavue";
-inline constexpr const wchar_t* kIniFilePathValue = L"IniFilePath";
 inline constexpr const wchar_t* kManagerPathValue = L"TVQManagerPath";
 
 inline constexpr int kDefaultSlotCount = 8;
