@@ -3,26 +3,7 @@
 #include "filter/ServerModule.h"
 
 CClassFactory::CClassFactory(const tvq::CFactoryTemplate* factoryTemplate)
-    : m_template(factoryTemplate) {}
-
-STDMETHODIMP CClassFactory::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-    *ppv = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) CClassFactory::AddRef() { return static_cast<ULONG>(++m_cRef); }
-
-STDMETHODIMP_(ULONG) CClassFactory::Release() {
-  const LONG count = --m_cRef;
-  if (count == 0) delete this;
-  return static_cast<ULONG>(count);
-}
+    : CSimpleUnknown(0), m_template(factoryTemplate) {}
 
 STDMETHODIMP CClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;

@@ -3,29 +3,24 @@
 #include <windows.h>
 #include <unknwn.h>
 
-#include <atomic>
-
 #include "filter/FactoryTemplate.h"
 #include "framework/CBaseObject.h"
+#include "framework/CSimpleUnknown.h"
 
 // One class factory per DllGetClassObject call, creating objects of its template's class. It
 // counts as a live object, so the module stays loaded while a factory exists.
 //
 // Threads: any (the server is registered "Both"); the reference count is atomic.
-class CClassFactory final : public IClassFactory, public CBaseObject {
+class CClassFactory final : public CSimpleUnknown<IClassFactory, IID_IClassFactory>,
+                            public CBaseObject {
  public:
   explicit CClassFactory(const tvq::CFactoryTemplate* factoryTemplate);
-
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
 
   STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override;
   STDMETHODIMP LockServer(BOOL lock) override;
 
  private:
-  ~CClassFactory() = default;
+  ~CClassFactory() override = default;
 
   const tvq::CFactoryTemplate* m_template;  // one of the server's constant templates
-  std::atomic<LONG> m_cRef{0};
 };

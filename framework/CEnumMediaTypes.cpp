@@ -7,7 +7,8 @@
 #include "framework/CBasePin.h"
 #include "framework/CMediaType.h"
 
-CEnumMediaTypes::CEnumMediaTypes(CBasePin* pin, const CEnumMediaTypes* other) : m_pPin(pin) {
+CEnumMediaTypes::CEnumMediaTypes(CBasePin* pin, const CEnumMediaTypes* other)
+    : CSimpleUnknown(1), m_pPin(pin) {
   PinInterface()->AddRef();
   if (other) {
     m_Position = other->m_Position;
@@ -20,25 +21,6 @@ CEnumMediaTypes::CEnumMediaTypes(CBasePin* pin, const CEnumMediaTypes* other) : 
 CEnumMediaTypes::~CEnumMediaTypes() { PinInterface()->Release(); }
 
 IPin* CEnumMediaTypes::PinInterface() const { return static_cast<IPin*>(m_pPin); }
-
-STDMETHODIMP CEnumMediaTypes::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IEnumMediaTypes) {
-    *ppv = static_cast<IEnumMediaTypes*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) CEnumMediaTypes::AddRef() { return InterlockedIncrement(&m_cRef); }
-
-STDMETHODIMP_(ULONG) CEnumMediaTypes::Release() {
-  const LONG count = InterlockedDecrement(&m_cRef);
-  if (count == 0) delete this;
-  return count;
-}
 
 namespace {
 

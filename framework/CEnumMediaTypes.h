@@ -3,21 +3,18 @@
 #include <windows.h>
 #include <strmif.h>
 
+#include "framework/CSimpleUnknown.h"
+
 class CBasePin;
 
 // Enumerates a pin's preferred media types (its GetMediaType by position); holds a reference on
 // the pin, and so on its filter. Not a counted framework object. Takes no lock of its own.
-class CEnumMediaTypes : public IEnumMediaTypes {
+class CEnumMediaTypes : public CSimpleUnknown<IEnumMediaTypes, IID_IEnumMediaTypes> {
  public:
   // other, when given, is copied: position and version.
   CEnumMediaTypes(CBasePin* pin, const CEnumMediaTypes* other);
-  virtual ~CEnumMediaTypes();
-  CEnumMediaTypes(const CEnumMediaTypes&) = delete;
-  CEnumMediaTypes& operator=(const CEnumMediaTypes&) = delete;
+  ~CEnumMediaTypes() override;
 
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
   // Each record handed out belongs to the caller, who frees it with DeleteMediaType.
   STDMETHODIMP Next(ULONG cTypes, AM_MEDIA_TYPE** ppTypes, ULONG* pcFetched) override;
   STDMETHODIMP Skip(ULONG cTypes) override;
@@ -30,5 +27,4 @@ class CEnumMediaTypes : public IEnumMediaTypes {
   ULONG m_Position = 0;
   CBasePin* m_pPin;   // counted through its IPin
   LONG m_Version = 0;
-  LONG m_cRef = 1;    // interlocked only
 };

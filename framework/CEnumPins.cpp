@@ -8,7 +8,8 @@
 #include "framework/CBaseFilter.h"
 #include "framework/CBasePin.h"
 
-CEnumPins::CEnumPins(CBaseFilter* filter, const CEnumPins* other) : m_pFilter(filter) {
+CEnumPins::CEnumPins(CBaseFilter* filter, const CEnumPins* other)
+    : CSimpleUnknown(1), m_pFilter(filter) {
   FilterInterface()->AddRef();
   if (other) {
     m_Position = other->m_Position;
@@ -28,25 +29,6 @@ CEnumPins::CEnumPins(CBaseFilter* filter, const CEnumPins* other) : m_pFilter(fi
 CEnumPins::~CEnumPins() { FilterInterface()->Release(); }
 
 IBaseFilter* CEnumPins::FilterInterface() const { return static_cast<IBaseFilter*>(m_pFilter); }
-
-STDMETHODIMP CEnumPins::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IEnumPins) {
-    *ppv = static_cast<IEnumPins*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) CEnumPins::AddRef() { return InterlockedIncrement(&m_cRef); }
-
-STDMETHODIMP_(ULONG) CEnumPins::Release() {
-  const LONG count = InterlockedDecrement(&m_cRef);
-  if (count == 0) delete this;
-  return count;
-}
 
 bool CEnumPins::AlreadyReturned(CBasePin* pin) const {
   return std::find(m_PinCache.begin(), m_PinCache.end(), pin) != m_PinCache.end();

@@ -5,22 +5,19 @@
 
 #include <vector>
 
+#include "framework/CSimpleUnknown.h"
+
 class CBaseFilter;
 class CBasePin;
 
 // Enumerates a filter's pins; holds a reference on the filter. Not a counted framework object.
 // Takes no lock (the filter's GetPinCount/GetPin take theirs); meant for one caller at a time.
-class CEnumPins : public IEnumPins {
+class CEnumPins : public CSimpleUnknown<IEnumPins, IID_IEnumPins> {
  public:
   // other, when given, is copied: position, pin count, version and the pins already returned.
   CEnumPins(CBaseFilter* filter, const CEnumPins* other);
-  virtual ~CEnumPins();
-  CEnumPins(const CEnumPins&) = delete;
-  CEnumPins& operator=(const CEnumPins&) = delete;
+  ~CEnumPins() override;
 
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
   STDMETHODIMP Next(ULONG cPins, IPin** ppPins, ULONG* pcFetched) override;
   STDMETHODIMP Skip(ULONG cPins) override;
   STDMETHODIMP Reset() override;
@@ -34,6 +31,5 @@ class CEnumPins : public IEnumPins {
   int m_PinCount = 0;
   CBaseFilter* m_pFilter;           // counted through its IBaseFilter
   LONG m_Version = 0;
-  LONG m_cRef = 1;                  // interlocked only
   std::vector<CBasePin*> m_PinCache;  // returned since the last Reset; not counted
 };
