@@ -14,7 +14,6 @@ inline constexpr const wchar_t* kSettingsFileName = L"Tessavue.ini";
 inline constexpr const wchar_t* kCameraFileName = L"TVQ_CaptureVideo.ini";
 inline constexpr const wchar_t* kWindowFileName = L"TVQ_CaptureWindow.ini";
 inline constexpr const wchar_t* kDesktopFileName = L"TVQ_CaptureDesktop.ini";
-inline constexpr const wchar_t* kDesktopSectionName = L"Desktop";
 
 inline constexpr const wchar_t* kManagerPathValue = L"TVQManagerPath";
 

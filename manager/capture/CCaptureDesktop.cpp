@@ -1,7 +1,14 @@
 #include "manager/capture/CCaptureDesktop.h"
 
-#include "manager/app/Settings.h"
 #include "manager/capture/WindowBlit.h"
+
+namespace {
+
+// Every desktop slot reads and saves its placement under this one section.
+constexpr wchar_t kSectionName[] = L"Desktop";
+constexpr wchar_t kDisplayName[] = L"デスクトップ";
+
+}  // namespace
 
 void CCaptureDesktop::Select() {
   const int height = GetSystemMetrics(SM_CYSCREEN);
@@ -20,6 +27,6 @@ bool CCaptureDesktop::Capture() {
   return true;
 }
 
-const wchar_t* CCaptureDesktop::SectionName() { return tvq::kDesktopSectionName; }
+const wchar_t* CCaptureDesktop::SectionName() { return kSectionName; }
 
-const wchar_t* CCaptureDesktop::DisplayName() { return L"デスクトップ"; }
+const wchar_t* CCaptureDesktop::DisplayName() { return kDisplayName; }

@@ -3,10 +3,7 @@
 // The platform's Sample Grabber. mingw-w64 ships qedit.h without the two class identifiers (its
 // libstrmiids has them); current Windows SDKs no longer ship qedit.h at all although the filter
 // is still part of the system, so there the interfaces are declared here.
-#ifndef NO_DSHOW_STRSAFE
-#define NO_DSHOW_STRSAFE
-#endif
-#include <dshow.h>
+#include "manager/capture/DirectShow.h"
 
 #if __has_include(<qedit.h>)
 #include <qedit.h>

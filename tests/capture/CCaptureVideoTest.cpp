@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "tests/capture/BoxDriver.h"
-#include "tests/capture/FakeCom.h"
 #include "tests/capture/FakeVideoDevice.h"
 #include "tests/capture/RegisteredFilter.h"
 #include "tests/capture/ScriptedMessageBox.h"
@@ -20,7 +19,9 @@
 
 namespace {
 
+using tvqtest::Answers;
 using tvqtest::AskedBox;
+using tvqtest::ExpectErrorBox;
 using tvqtest::FakeVideoDevice;
 using tvqtest::ScriptedMessageBox;
 
@@ -33,176 +34,11 @@ std::wstring DeviceQuestion(const std::wstring& friendlyName, const std::wstring
          devicePath + L"\nをビデオキャプチャーデバイスとして使用しますか？";
 }
 
-// Answers each box in turn from a list; anything asked beyond it is a test failure.
-ScriptedMessageBox::Rule Answers(std::vector<int> answers) {
-  auto next = std::make_shared<size_t>(0);
-  return [answers, next](const AskedBox& box) {
-    if (*next >= answers.size()) {
-      ADD_FAILURE() << "unexpected box: " << testing::PrintToString(box.text);
-      return IDCANCEL;
-    }
-    return answers[(*next)++];
-  };
-}
-
-void ExpectErrorBox(const AskedBox& box, const std::wstring& code) {
-  EXPECT_EQ(L"ErrorCode: " + code, box.text);
-  EXPECT_EQ(L"CCaptureVideo", box.caption);
-  EXPECT_EQ(static_cast<UINT>(MB_OK), box.type);
-}
-
 // Leaves the prefix without the devices other cases may have registered.
 void UnregisterFakeDevices() {
   FakeVideoDevice::Unregister(tvqtest::kFakeDeviceA);
   FakeVideoDevice::Unregister(tvqtest::kFakeDeviceB);
   tvqtest::RegisteredFilter::Unregister();
-}
-
-class FakeCrossbar : public tvqtest::FakeCom<IAMCrossbar> {
- public:
-  struct Pin {
-    long related;
-    long type;
-  };
-  std::vector<Pin> outputs;
-  std::vector<Pin> inputs;
-  bool pinInfoFails = false;
-  // Results of the first and second CanRoute and Route calls.
-  HRESULT canRouteResults[2] = {S_OK, S_OK};
-  HRESULT routeResults[2] = {S_OK, S_OK};
-  std::vector<std::pair<long, long>> canRouteCalls;
-  std::vector<std::pair<long, long>> routeCalls;
-
-  HRESULT STDMETHODCALLTYPE get_PinCounts(LONG* outputCount, LONG* inputCount) override {
-    *outputCount = static_cast<LONG>(outputs.size());
-    *inputCount = static_cast<LONG>(inputs.size());
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE CanRoute(LONG output, LONG input) override {
-    canRouteCalls.emplace_back(output, input);
-    return canRouteResults[(canRouteCalls.size() - 1) % 2];
-  }
-  HRESULT STDMETHODCALLTYPE Route(LONG output, LONG input) override {
-    routeCalls.emplace_back(output, input);
-    return routeResults[(routeCalls.size() - 1) % 2];
-  }
-  HRESULT STDMETHODCALLTYPE get_IsRoutedTo(LONG, LONG*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE get_CrossbarPinInfo(BOOL isInput, LONG index, LONG* related,
-                                                LONG* type) override {
-    const std::vector<Pin>& pins = isInput ? inputs : outputs;
-    if (pinInfoFails || index < 0 || index >= static_cast<LONG>(pins.size())) return E_INVALIDARG;
-    *related = pins[index].related;
-    *type = pins[index].type;
-    return S_OK;
-  }
-};
-
-// Two outputs (audio first) and four inputs, as a TV card's crossbar might report them.
-FakeCrossbar TvCardCrossbar() {
-  FakeCrossbar crossbar;
-  crossbar.outputs = {{1, PhysConn_Audio_AudioDecoder}, {0, PhysConn_Video_VideoDecoder}};
-  crossbar.inputs = {{2, PhysConn_Video_Tuner},
-                     {3, PhysConn_Video_Composite},
-                     {0, PhysConn_Audio_Tuner},
-                     {1, PhysConn_Audio_Line}};
-  return crossbar;
-}
-
-TEST(Crossbar, AsksEachPinAndRoutesTheChosenAndTheRelatedPairs) {
-  FakeCrossbar crossbar = TvCardCrossbar();
-  ScriptedMessageBox boxes(Answers({IDNO, IDYES, IDNO, IDYES}));
-  CCaptureVideo source;
-  source.SetMessageBox(boxes.Fn());
-  ASSERT_TRUE(source.RouteCrossbar(crossbar));
-
-  const std::vector<AskedBox>& asked = boxes.Asked();
-  ASSERT_EQ(4u, asked.size());
-  EXPECT_EQ(L"出力ピン（1/2）: Audio Decoder を選択しますか？\n関連ピン: 1", asked[0].text);
-  EXPECT_EQ(L"出力ピン（2/2）: Video Decoder を選択しますか？\n関連ピン: 0", asked[1].text);
-  EXPECT_EQ(L"入力ピン（1/4）: Video Tuner を選択しますか？\nRelated: 2", asked[2].text);
-  EXPECT_EQ(L"入力ピン（2/4）: Video Composite を選択しますか？\nRelated: 3", asked[3].text);
-  for (int i : {0, 1}) {
-    EXPECT_EQ(L"出力ピンの選択（）", asked[i].caption);
-    EXPECT_EQ(kQuestion, asked[i].type);
-  }
-  for (int i : {2, 3}) {
-    EXPECT_EQ(L"入力ピンの選択（）", asked[i].caption);
-    EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION), asked[i].type);
-  }
-  EXPECT_EQ(2, source.OutputPinCount());
-  EXPECT_EQ(1, source.ChosenOutputPin());
-  EXPECT_EQ(0, source.RelatedOutputPin());
-  EXPECT_EQ(4, source.InputPinCount());
-  EXPECT_EQ(1, source.ChosenInputPin());
-  EXPECT_EQ(3, source.RelatedInputPin());
-  const std::vector<std::pair<long, long>> pairs = {{1, 1}, {0, 3}};
-  EXPECT_EQ(pairs, crossbar.canRouteCalls);
-  EXPECT_EQ(pairs, crossbar.routeCalls);
-  EXPECT_EQ(1u, crossbar.References());
-}
-
-TEST(Crossbar, CancelOrNoThroughoutStopsWithoutRoutingOrMessage) {
-  struct Case {
-    const char* name;
-    std::vector<int> answers;
-  };
-  for (const Case& c : {Case{"cancel at the first output", {IDCANCEL}},
-                        Case{"cancel at the second output", {IDNO, IDCANCEL}},
-                        Case{"no to every output", {IDNO, IDNO}},
-                        Case{"no to every input", {IDYES, IDNO, IDNO, IDNO, IDNO}}}) {
-    SCOPED_TRACE(c.name);
-    FakeCrossbar crossbar = TvCardCrossbar();
-    ScriptedMessageBox boxes(Answers(c.answers));
-    CCaptureVideo source;
-    source.SetMessageBox(boxes.Fn());
-    EXPECT_FALSE(source.RouteCrossbar(crossbar));
-    EXPECT_EQ(c.answers.size(), boxes.Asked().size());
-    EXPECT_TRUE(crossbar.canRouteCalls.empty());
-    EXPECT_TRUE(crossbar.routeCalls.empty());
-    EXPECT_EQ(1u, crossbar.References());
-  }
-
-  FakeCrossbar empty;
-  ScriptedMessageBox boxes(Answers({}));
-  CCaptureVideo source;
-  source.SetMessageBox(boxes.Fn());
-  EXPECT_FALSE(source.RouteCrossbar(empty));
-  EXPECT_TRUE(boxes.Asked().empty());
-  EXPECT_EQ(0, source.OutputPinCount());
-}
-
-TEST(Crossbar, ARefusedRouteShowsTheErrorBoxWithItsCode) {
-  struct Case {
-    int failingCall;  // 0, 1: CanRoute; 2, 3: Route
-    HRESULT result;
-    const wchar_t* shown;
-    size_t routesTried;
-  };
-  for (const Case& c : {Case{0, S_FALSE, L"1", 0}, Case{1, E_INVALIDARG, L"80070057", 0},
-                        Case{2, VFW_E_NOT_CONNECTED, L"80040209", 1}, Case{3, E_FAIL, L"80004005", 2}}) {
-    SCOPED_TRACE(c.failingCall);
-    FakeCrossbar crossbar = TvCardCrossbar();
-    (c.failingCall < 2 ? crossbar.canRouteResults : crossbar.routeResults)[c.failingCall % 2] = c.result;
-    ScriptedMessageBox boxes(Answers({IDYES, IDYES, IDOK}));
-    CCaptureVideo source;
-    source.SetMessageBox(boxes.Fn());
-    EXPECT_FALSE(source.RouteCrossbar(crossbar));
-    ASSERT_EQ(3u, boxes.Asked().size());
-    ExpectErrorBox(boxes.Asked()[2], c.shown);
-    EXPECT_EQ(c.result, source.LastResult());
-    EXPECT_EQ(c.routesTried, crossbar.routeCalls.size());
-  }
-}
-
-TEST(Crossbar, UnreadablePinsShowUnknownTypeAndRelatedMinusOne) {
-  FakeCrossbar crossbar = TvCardCrossbar();
-  crossbar.pinInfoFails = true;
-  ScriptedMessageBox boxes(Answers({IDCANCEL}));
-  CCaptureVideo source;
-  source.SetMessageBox(boxes.Fn());
-  EXPECT_FALSE(source.RouteCrossbar(crossbar));
-  ASSERT_EQ(1u, boxes.Asked().size());
-  EXPECT_EQ(L"出力ピン（1/2）: Unknown Type を選択しますか？\n関連ピン: -1", boxes.Asked()[0].text);
 }
 
 TEST(Crossbar, PhysicalTypeNamesEveryConnectorAndUnknownOtherwise) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -47,6 +49,25 @@ class ScriptedMessageBox {
 
 inline ScriptedMessageBox::Rule AlwaysAnswer(int answer) {
   return [answer](const AskedBox&) { return answer; };
+}
+
+// Answers each box in turn from a list; anything asked beyond it is a test failure.
+inline ScriptedMessageBox::Rule Answers(std::vector<int> answers) {
+  auto next = std::make_shared<size_t>(0);
+  return [answers, next](const AskedBox& box) {
+    if (*next >= answers.size()) {
+      ADD_FAILURE() << "unexpected box: " << testing::PrintToString(box.text);
+      return IDCANCEL;
+    }
+    return answers[(*next)++];
+  };
+}
+
+// The camera's error box for a failing call, code as "%x" prints it.
+inline void ExpectErrorBox(const AskedBox& box, const std::wstring& code) {
+  EXPECT_EQ(L"ErrorCode: " + code, box.text);
+  EXPECT_EQ(L"CCaptureVideo", box.caption);
+  EXPECT_EQ(static_cast<UINT>(MB_OK), box.type);
 }
 
 }  // namespace tvqtest

@@ -1,0 +1,141 @@
+#include "manager/capture/CameraGraph.h"
+
+#include <new>
+#include <utility>
+
+using Microsoft::WRL::ComPtr;
+
+namespace tvq {
+
+namespace {
+
+constexpr DWORD kGraphContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER;
+
+}  // namespace
+
+void CameraGraph::MediaTypeDeleter::operator()(AM_MEDIA_TYPE* type) const {
+  if (type->cbFormat != 0 || type->pbFormat != nullptr) CoTaskMemFree(type->pbFormat);
+  if (type->pUnk != nullptr) type->pUnk->Release();
+  delete type;
+}
+
+bool CameraGraph::Create(CameraPrompt& prompt) {
+  ComPtr<IGraphBuilder> graph;
+  HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, kGraphContext, IID_IGraphBuilder,
+                                reinterpret_cast<void**>(graph.GetAddressOf()));
+  if (hr != S_OK) return prompt.Report(hr);
+  ComPtr<ICaptureGraphBuilder2> builder;
+  hr = CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, kGraphContext,
+                        IID_ICaptureGraphBuilder2, reinterpret_cast<void**>(builder.GetAddressOf()));
+  if (hr == S_OK) hr = builder->SetFiltergraph(graph.Get());
+  if (hr != S_OK) return prompt.Report(hr);
+  ComPtr<IMediaControl> control;
+  if (!prompt.Report(graph.As(&control))) return false;
+  m_graph = std::move(graph);
+  m_builder = std::move(builder);
+  m_control = std::move(control);
+  return true;
+}
+
+bool CameraGraph::AddDevice(ComPtr<IBaseFilter> device, CameraPrompt& prompt) {
+  if (!prompt.Report(m_graph->AddFilter(device.Get(), L"Device Filter"))) return false;
+  m_device = std::move(device);
+  return true;
+}
+
+ComPtr<IAMCrossbar> CameraGraph::FindCrossbar() const {
+  ComPtr<IAMCrossbar> crossbar;
+  const HRESULT hr = m_builder->FindInterface(&LOOK_UPSTREAM_ONLY, nullptr, m_device.Get(),
+                                              IID_IAMCrossbar,
+                                              reinterpret_cast<void**>(crossbar.GetAddressOf()));
+  if (FAILED(hr)) return nullptr;
+  return crossbar;
+}
+
+bool CameraGraph::AddSampleGrabber(CameraPrompt& prompt) {
+  ComPtr<IBaseFilter> filter;
+  HRESULT hr = CoCreateInstance(CLSID_SampleGrabber, nullptr, kGraphContext, IID_IBaseFilter,
+                                reinterpret_cast<void**>(filter.GetAddressOf()));
+  if (hr != S_OK) return prompt.Report(hr);
+  ComPtr<ISampleGrabber> grabber;
+  hr = filter.As(&grabber);
+  if (hr != S_OK) return prompt.Report(hr);
+  // No format block: any RGB24 size the device offers will do.
+  AM_MEDIA_TYPE wanted = {};
+  wanted.majortype = MEDIATYPE_Video;
+  wanted.subtype = MEDIASUBTYPE_RGB24;
+  wanted.formattype = FORMAT_VideoInfo;
+  hr = grabber->SetMediaType(&wanted);
+  if (hr != S_OK) return prompt.Report(hr);
+  if (!prompt.Report(m_graph->AddFilter(filter.Get(), L"Sample Grabber"))) return false;
+  m_grabberFilter = std::move(filter);
+  m_grabber = std::move(grabber);
+  return true;
+}
+
+bool CameraGraph::AddRenderer(CameraPrompt& prompt) {
+  ComPtr<IBaseFilter> renderer;
+  HRESULT hr = CoCreateInstance(CLSID_VideoMixingRenderer9, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IBaseFilter, reinterpret_cast<void**>(renderer.GetAddressOf()));
+  if (hr != S_OK) return prompt.Report(hr);
+  ComPtr<IVideoWindow> videoWindow;
+  // control.h has no uuid declaration for IVideoWindow: ask with its IID.
+  hr = renderer->QueryInterface(IID_IVideoWindow, reinterpret_cast<void**>(videoWindow.GetAddressOf()));
+  if (hr != S_OK) return prompt.Report(hr);
+  // Left unconnected: the capture stream ends at the grabber.
+  hr = m_graph->AddFilter(renderer.Get(), L"VMR9");
+  if (hr != S_OK) return prompt.Report(hr);
+  m_renderer = std::move(renderer);
+  m_videoWindow = std::move(videoWindow);
+  return true;
+}
+
+bool CameraGraph::RenderCaptureStream(CameraPrompt& prompt) {
+  const HRESULT hr = m_builder->RenderStream(&PIN_CATEGORY_CAPTURE, nullptr, m_device.Get(),
+                                             nullptr, m_grabberFilter.Get());
+  if (hr != S_OK) return prompt.Report(hr);
+  return true;
+}
+
+bool CameraGraph::ReadConnectedType(CameraPrompt& prompt) {
+  m_connectedType.reset();
+  std::unique_ptr<AM_MEDIA_TYPE, MediaTypeDeleter> type(new (std::nothrow) AM_MEDIA_TYPE());
+  if (!type) return prompt.Report(E_OUTOFMEMORY);
+  const HRESULT hr = m_grabber->GetConnectedMediaType(type.get());
+  if (hr != S_OK) return prompt.Report(hr);
+  if (type->formattype != FORMAT_VideoInfo || type->pbFormat == nullptr ||
+      type->cbFormat < sizeof(VIDEOINFOHEADER)) {
+    return prompt.Report(VFW_E_INVALIDMEDIATYPE);
+  }
+  m_connectedType = std::move(type);
+  return true;
+}
+
+void CameraGraph::Run() {
+  // The grabber only buffers; its owner polls the copy.
+  m_grabber->SetBufferSamples(TRUE);
+  m_control->Run();
+}
+
+void CameraGraph::Release() {
+  m_graph.Reset();
+  m_builder.Reset();
+  m_control.Reset();
+  m_device.Reset();
+  m_grabberFilter.Reset();
+  m_grabber.Reset();
+  m_renderer.Reset();
+  m_videoWindow.Reset();
+  m_connectedType.reset();
+}
+
+const BITMAPINFOHEADER* CameraGraph::ConnectedHeader() const {
+  if (!m_connectedType) return nullptr;
+  return &reinterpret_cast<const VIDEOINFOHEADER*>(m_connectedType->pbFormat)->bmiHeader;
+}
+
+long CameraGraph::ConnectedSampleSize() const {
+  return m_connectedType ? static_cast<long>(m_connectedType->lSampleSize) : 0;
+}
+
+}  // namespace tvq

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <wrl/client.h>
+
+#include <memory>
+
+#include "manager/capture/CameraPrompt.h"
+#include "manager/capture/SampleGrabber.h"
+
+namespace tvq {
+
+// The camera's DirectShow graph: the chosen capture device, a Sample Grabber that accepts RGB24
+// video only and buffers the latest sample, and a VMR9 renderer left unconnected. Each step keeps
+// what it creates in locals and hands it to the graph only once all of its calls succeeded;
+// failures are reported through the prompt, and Release drops everything.
+//
+// Threads: built, polled and released on the GUI thread, in its owner's COM apartment. The
+// streaming threads only reach the grabber, which guards its buffered copy with its own lock.
+class CameraGraph {
+ public:
+  bool Create(CameraPrompt& prompt);
+  bool AddDevice(Microsoft::WRL::ComPtr<IBaseFilter> device, CameraPrompt& prompt);
+  // The crossbar upstream of the device; null when it has none.
+  Microsoft::WRL::ComPtr<IAMCrossbar> FindCrossbar() const;
+  bool AddSampleGrabber(CameraPrompt& prompt);
+  bool AddRenderer(CameraPrompt& prompt);
+  // Connects the device's capture pin to the grabber, through whatever converters it needs.
+  bool RenderCaptureStream(CameraPrompt& prompt);
+  // Reads the type the grabber connected with; anything but a video-info format is refused.
+  bool ReadConnectedType(CameraPrompt& prompt);
+  // Buffering on, then run.
+  void Run();
+  // Releasing the graph manager's references ends the graph; it is not stopped first.
+  void Release();
+
+  bool IsCreated() const { return m_graph != nullptr; }
+  IBaseFilter* Device() const { return m_device.Get(); }
+  ISampleGrabber* Grabber() const { return m_grabber.Get(); }
+  // The bitmap header inside the connected type's format block; null until it has been read.
+  const BITMAPINFOHEADER* ConnectedHeader() const;
+  // The connected type's sample size; 0 when the type states none.
+  long ConnectedSampleSize() const;
+
+ private:
+  // The connected type's format block and object are ours to free with it.
+  struct MediaTypeDeleter {
+    void operator()(AM_MEDIA_TYPE* type) const;
+  };
+
+  Microsoft::WRL::ComPtr<IGraphBuilder> m_graph;
+  Microsoft::WRL::ComPtr<ICaptureGraphBuilder2> m_builder;
+  Microsoft::WRL::ComPtr<IMediaControl> m_control;
+  Microsoft::WRL::ComPtr<IBaseFilter> m_device;
+  Microsoft::WRL::ComPtr<IBaseFilter> m_grabberFilter;
+  Microsoft::WRL::ComPtr<ISampleGrabber> m_grabber;
+  Microsoft::WRL::ComPtr<IBaseFilter> m_renderer;
+  // Held and released only: the renderer's window is never shown.
+  Microsoft::WRL::ComPtr<IVideoWindow> m_videoWindow;
+  std::unique_ptr<AM_MEDIA_TYPE, MediaTypeDeleter> m_connectedType;
+};
+
+}  // namespace tvq
