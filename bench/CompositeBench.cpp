@@ -202,7 +202,9 @@ class BenchCaptures {
     CImage& picture = *m_manager.slots.Picture(slot);
     switch (m_manager.slots.Kind(slot)) {
       case tvq::kCameraSlot: m_cameraFrame.DrawInto(picture, m_cameraHeader); break;
-      case tvq::kWindowSlot: tvq::CopyWindowArea(GetDesktopWindow(), 0, 0, 800, 600, picture); break;
+      case tvq::kWindowSlot:
+        tvq::CopyWindowArea(GetDesktopWindow(), 0, 0, 800, 600, picture);
+        break;
       default:
         tvq::CopyWindowArea(GetDesktopWindow(), 0, 0, picture.Width(), picture.Height(), picture);
         break;

@@ -283,9 +283,10 @@ class SkippedDrawing : public testing::Test {
     SetWindowPos(window, nullptr, -3000, -3000, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     for (int slot : {0, 1}) {
       const std::wstring wanted = slot == 0 ? L"TVQ pattern" : kTargetTitle;
-      app.Slots().WindowSource(slot).SetMessageBox([wanted](const wchar_t* text, const wchar_t*, UINT) {
-        return wanted == text ? IDYES : IDNO;
-      });
+      app.Slots().WindowSource(slot).SetMessageBox(
+          [wanted](const wchar_t* text, const wchar_t*, UINT) {
+            return wanted == text ? IDYES : IDNO;
+          });
     }
     BITMAPINFOHEADER header = {};
     app.FormatChannel().Write(&header, sizeof(header), INFINITE);
@@ -297,14 +298,17 @@ class SkippedDrawing : public testing::Test {
     auto key = [&](UINT k, int times = 1) {
       for (int i = 0; i < times; ++i) SendMessageW(window, WM_KEYDOWN, k, 0);
     };
-    auto capture = [&](int slot) { SendMessageW(window, WM_TIMER, tvq::CaptureTimerId(slot), 0); };
+    auto capture = [&](int slot) {
+      SendMessageW(window, WM_TIMER, tvq::CaptureTimerId(slot), 0);
+    };
     auto ticks = [&](int count) {
       for (int i = 0; i < count; ++i) {
         ValidateRect(window, nullptr);
         if (drawEveryTick) app.Compositor()->MarkChanged();
         SendMessageW(window, WM_TIMER, tvq::kCompositingTimerId, 0);
-        std::vector<BYTE> frame(64 * 3 * 48);  // the pixel object keeps the start-up size
-        EXPECT_TRUE(app.PixelChannel().Read(frame.data(), static_cast<int>(frame.size()), INFINITE));
+        constexpr int kFrameBytes = 64 * 3 * 48;  // the pixel object keeps the start-up size
+        std::vector<BYTE> frame(kFrameBytes);
+        EXPECT_TRUE(app.PixelChannel().Read(frame.data(), kFrameBytes, INFINITE));
         run.frames.push_back(frame);
         run.drawn.push_back(app.Compositor()->DrewLastTick());
         EXPECT_EQ(run.drawn.back(), GetUpdateRect(window, nullptr, FALSE) != FALSE)
