@@ -271,10 +271,35 @@ void CManagerApp::ResetSlots() {
 void CManagerApp::CompositeTick() {
   if (!m_compositor) return;
   // A canvas recreated at the negotiated size shows its new size and preview at once.
-  if (m_compositor->Tick(m_slots, m_framePerSecond)) InvalidateRect(m_window, nullptr, TRUE);
+  if (m_compositor->Tick(m_slots, m_framePerSecond)) {
+    InvalidateRect(m_window, nullptr, TRUE);
+  } else if (m_compositor->DrewLastTick()) {
+    InvalidatePreview();
+  }
 }
 
-void CManagerApp::CaptureTick(int slot) { m_slots.CaptureTick(slot); }
+// The preview's quarter only, and without erasing: the canvas covers all of it, and the status
+// text elsewhere changes only with keys, which repaint everything.
+void CManagerApp::InvalidatePreview() {
+  RECT client{};
+  GetClientRect(m_window, &client);
+  const int halfWidth = (client.right - client.left) / 2;
+  const int halfHeight = (client.bottom - client.top) / 2;
+  const RECT preview{halfWidth, halfHeight, 2 * halfWidth, 2 * halfHeight};
+  InvalidateRect(m_window, &preview, FALSE);
+}
+
+// Any capture that ran counts as a new picture: comparing pictures would cost what a drawing
+// costs.
+void CManagerApp::CaptureTick(int slot) {
+  if (m_slots.CaptureTick(slot)) MarkSlotsChanged();
+}
+
+// A slot filled anew or emptied may hold a picture made anew with the very bitmap handle and size
+// of the one drawn before, which the compositor could not tell apart.
+void CManagerApp::MarkSlotsChanged() {
+  if (m_compositor) m_compositor->MarkChanged();
+}
 
 void CManagerApp::SaveAndClearAllSlots() {
   for (int slot = 0; slot < m_slots.SlotCount(); ++slot) m_slots.SaveAndClear(slot, m_window);
@@ -290,9 +315,17 @@ std::wstring CManagerApp::BuildStatusText() {
   return m_statusText.ToString();
 }
 
-bool CManagerApp::FillSlot(int slot, int kind) { return m_slots.Fill(slot, kind, m_window); }
+bool CManagerApp::FillSlot(int slot, int kind) {
+  const bool filled = m_slots.Fill(slot, kind, m_window);
+  if (filled) MarkSlotsChanged();
+  return filled;
+}
 
-bool CManagerApp::SaveAndClearSlot(int slot) { return m_slots.SaveAndClear(slot, m_window); }
+bool CManagerApp::SaveAndClearSlot(int slot) {
+  const bool cleared = m_slots.SaveAndClear(slot, m_window);
+  if (cleared) MarkSlotsChanged();
+  return cleared;
+}
 
 void CManagerApp::RestartCaptureTimer(int slot) { m_slots.RestartCaptureTimer(slot, m_window); }
 

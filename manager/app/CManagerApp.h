@@ -66,6 +66,8 @@ class CManagerApp : private ISlotKeyActions {
   CSharedMemory& IntervalChannel() { return m_intervalChannel; }
   CSharedMemory& PixelChannel() { return m_pixelChannel; }
   CSlots& Slots() { return m_slots; }
+  // Null before start-up.
+  CCompositor* Compositor() { return m_compositor ? &*m_compositor : nullptr; }
   const CSlotKeys& Keys() const { return m_keys; }
   // The text as drawn by the last paint.
   const CStatusText& StatusText() const { return m_statusText; }
@@ -85,7 +87,9 @@ class CManagerApp : private ISlotKeyActions {
   // Where the slots, the compositing tick, the keys and the status text plug in.
   void ResetSlots();
   void CompositeTick();
+  void InvalidatePreview();
   void CaptureTick(int slot);
+  void MarkSlotsChanged();
   void SaveAndClearAllSlots();
   void HandleKeyDown(UINT virtualKey);
   std::wstring BuildStatusText();

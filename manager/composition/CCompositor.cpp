@@ -28,8 +28,13 @@ CCompositor::CCompositor(CImage& canvas, CSharedMemory& format, CSharedMemory& i
 bool CCompositor::Tick(ISlotTable& slots, double& outputFrameRate) {
   const bool recreated = FollowFormat();
   FollowInterval(outputFrameRate);
+  m_drewLastTick = false;
   if (m_canvas.Bitmap() == nullptr) return recreated;
-  DrawSlots(slots);
+  if (m_changes.NeedsDrawing(slots)) {
+    DrawSlots(slots);
+    m_changes.RecordDrawing(slots);
+    m_drewLastTick = true;
+  }
   Publish();
   return recreated;
 }
@@ -39,6 +44,7 @@ void CCompositor::ClearCanvas() {
   // Blits still queued by GDI would otherwise land on the cleared pixels.
   GdiFlush();
   std::memset(m_canvas.LowestAddress(), 0, m_canvas.BufferBytes());
+  m_changes.Mark();
 }
 
 bool CCompositor::IsAcceptableFormat(const BITMAPINFOHEADER& header, int maxWidth,
@@ -58,6 +64,7 @@ bool CCompositor::FollowFormat() {
   if (!IsAcceptableFormat(header, m_maxWidth, m_maxHeight)) return false;
   m_canvas.Destroy();
   m_canvas.Create(header.biWidth, header.biHeight, header.biBitCount);
+  m_changes.Mark();
   return true;
 }
 

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "manager/composition/CanvasChanges.h"
+
 class CImage;
 class CSharedMemory;
 class ISlotTable;
@@ -23,7 +25,9 @@ struct BenchStamp {
 }  // namespace tvq
 
 // The compositing tick: follows the picture format and frame interval that the filter publishes,
-// draws every active slot onto the canvas in slot order and publishes the canvas's pixels.
+// draws every active slot onto the canvas in slot order and publishes the canvas's pixels. The
+// slots are drawn only on ticks where something that decides the canvas changed since the last
+// drawing (see CanvasChanges); the canvas is published on every tick all the same.
 //
 // The canvas and the three channel objects belong to the Manager's process-wide state; the
 // compositor only works on them. Threads: the GUI thread only. Each channel access waits on that
@@ -45,6 +49,12 @@ class CCompositor {
   // Sets every pixel of the canvas to black.
   void ClearCanvas();
 
+  // A change the slot table cannot show: a capture wrote a slot's picture, or a slot was filled
+  // or emptied. The next tick draws the slots.
+  void MarkChanged() { m_changes.Mark(); }
+  // Whether the last tick drew the slots (the preview then shows something new).
+  bool DrewLastTick() const { return m_drewLastTick; }
+
   // True for a header a filter could have published for this Manager: 24 bits per pixel and a
   // size from 1 x 1 up to the configured size (a negative, top-down height is refused).
   static bool IsAcceptableFormat(const BITMAPINFOHEADER& header, int maxWidth, int maxHeight);
@@ -60,6 +70,9 @@ class CCompositor {
   CSharedMemory& m_format;
   CSharedMemory& m_interval;
   CSharedMemory& m_pixels;
+  CanvasChanges m_changes;
+  bool m_drewLastTick = false;
+
   int m_maxWidth;
   int m_maxHeight;
   bool m_stampFrames;

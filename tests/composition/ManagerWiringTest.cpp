@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "channel/ChannelNames.h"
 #include "manager/app/Settings.h"
 #include "manager/app/TimerIds.h"
+#include "tests/capture/TestWindow.h"
 #include "tests/common/ChildProcess.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/Pixels24.h"
@@ -229,6 +232,169 @@ TEST_F(ManagerWiring, DeleteAndClosingTheWindowSaveTheOccupiedSlots) {
   EXPECT_EQ(tvq::kEmptySlot, app.Slots().Kind(2));
   EXPECT_EQ(0.25, tvq::ReadDecimal(folder.File(tvq::kDesktopFileName), L"Desktop", L"Width", -1));
   EXPECT_FALSE(tvqtest::FileExists(folder.File(tvq::kCameraFileName)));
+}
+
+// The same script on two Managers, one drawing the slots on every tick as it always did and one
+// drawing only when something changed: every frame they publish must be the same, byte for byte.
+// The desktop slot sees the whole screen, so the Manager's window is kept off it and every change
+// of the screen is waited for before anything captures it.
+class SkippedDrawing : public testing::Test {
+ protected:
+  struct Run {
+    std::vector<std::vector<BYTE>> frames;
+    std::vector<bool> drawn;
+  };
+
+  void SetUp() override {
+    target = MakeTarget();
+    tvqtest::TestWindowOptions options;
+    options.title = L"TVQ pattern";
+    options.style = WS_POPUP;
+    options.rect = {300, 200, 460, 320};
+    pattern = std::make_unique<tvqtest::TestWindow>(options);
+    ASSERT_TRUE(pattern->WaitUntilShown());
+  }
+  void TearDown() override { DestroyWindow(target); }
+
+  // The target's picture changes as another program's window would repaint itself.
+  void Recolor(COLORREF color) {
+    DeleteObject(reinterpret_cast<HGDIOBJ>(SetClassLongPtrW(
+        target, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(CreateSolidBrush(color)))));
+    InvalidateRect(target, nullptr, TRUE);
+    UpdateWindow(target);
+    ASSERT_TRUE(tvqtest::WaitUntil([&] {
+      MSG msg;
+      PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // lets the window reach the screen
+      HDC screen = GetDC(nullptr);
+      const COLORREF shown = GetPixel(screen, 60, 50);
+      ReleaseDC(nullptr, screen);
+      return shown == color;
+    }, 5000));
+  }
+
+  Run Play(bool drawEveryTick) {
+    TempDir folder;
+    tvqtest::WriteTextFile(folder.File(L"Tessavue.ini"),
+                           "[Video]\r\nWidth=64\r\nHeight=48\r\nFramePerSecond=15\r\n");
+    CManagerApp app(GetModuleHandleW(nullptr), folder.File(L"TessavueManager.exe"));
+    Run run;
+    EXPECT_TRUE(app.CreateMainWindow(SW_SHOW));
+    const HWND window = app.Window();
+    SetWindowPos(window, nullptr, -3000, -3000, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    for (int slot : {0, 1}) {
+      const std::wstring wanted = slot == 0 ? L"TVQ pattern" : kTargetTitle;
+      app.Slots().WindowSource(slot).SetMessageBox(
+          [wanted](const wchar_t* text, const wchar_t*, UINT) {
+            return wanted == text ? IDYES : IDNO;
+          });
+    }
+    BITMAPINFOHEADER header = {};
+    app.FormatChannel().Write(&header, sizeof(header), INFINITE);
+    std::int64_t interval = 0;
+    app.IntervalChannel().Write(&interval, sizeof(interval), INFINITE);
+    Recolor(kTargetColor);
+    EXPECT_TRUE(pattern->WaitUntilShown());
+
+    auto key = [&](UINT k, int times = 1) {
+      for (int i = 0; i < times; ++i) SendMessageW(window, WM_KEYDOWN, k, 0);
+    };
+    auto capture = [&](int slot) {
+      SendMessageW(window, WM_TIMER, tvq::CaptureTimerId(slot), 0);
+    };
+    auto ticks = [&](int count) {
+      for (int i = 0; i < count; ++i) {
+        ValidateRect(window, nullptr);
+        if (drawEveryTick) app.Compositor()->MarkChanged();
+        SendMessageW(window, WM_TIMER, tvq::kCompositingTimerId, 0);
+        constexpr int kFrameBytes = 64 * 3 * 48;  // the pixel object keeps the start-up size
+        std::vector<BYTE> frame(kFrameBytes);
+        EXPECT_TRUE(app.PixelChannel().Read(frame.data(), kFrameBytes, INFINITE));
+        run.frames.push_back(frame);
+        run.drawn.push_back(app.Compositor()->DrewLastTick());
+        EXPECT_EQ(run.drawn.back(), GetUpdateRect(window, nullptr, FALSE) != FALSE)
+            << "the preview is repainted exactly when the canvas was drawn";
+      }
+    };
+
+    key('W');  // slot 1: the pattern window
+    capture(0);
+    ticks(3);
+    key(VK_DOWN);
+    key('W');  // slot 2: the window that changes its picture, moved, shrunk and trimmed
+    capture(1);
+    ticks(2);
+    key(VK_RETURN, 2);
+    key(VK_RIGHT, 6);
+    key(VK_DOWN, 4);
+    ticks(2);
+    key(VK_BACK);
+    key(VK_DOWN);
+    key(VK_RETURN);
+    key(VK_LEFT, 10);
+    key(VK_UP, 8);
+    ticks(2);
+    key(VK_BACK);
+    key(VK_DOWN);
+    key(VK_RETURN);
+    key(VK_LEFT, 5);
+    key(VK_UP, 3);
+    key(VK_BACK, 2);
+    ticks(2);
+    Recolor(RGB(30, 160, 220));
+    ticks(1);
+    capture(1);
+    ticks(2);
+    key(VK_DOWN);
+    key('D');  // slot 3: the desktop, shrunk to the top-left corner
+    key(VK_RETURN);
+    key(VK_DOWN);
+    key(VK_RETURN);
+    key(VK_LEFT, 12);
+    key(VK_UP, 12);
+    key(VK_BACK, 2);
+    ticks(1);
+    capture(2);
+    ticks(2);
+    key(VK_UP, 2);
+    key(VK_SPACE);  // pauses slot 1 and blanks the canvas
+    ticks(2);
+    capture(0);
+    ticks(1);
+    key(VK_SPACE);
+    ticks(2);
+    key('R');
+    ticks(2);
+    header = tvqtest::BitmapHeader(32, 24, 24);
+    app.FormatChannel().Write(&header, sizeof(header), INFINITE);
+    ticks(2);
+    capture(2);
+    ticks(2);
+    key(VK_DOWN);
+    key(VK_DELETE);  // slot 2 emptied: its last picture stays on the canvas
+    ticks(2);
+    Recolor(kTargetColor);
+    return run;
+  }
+
+  HWND target = nullptr;
+  std::unique_ptr<tvqtest::TestWindow> pattern;
+};
+
+TEST_F(SkippedDrawing, PublishesTheFramesOfDrawingOnEveryTick) {
+  const Run everyTick = Play(true);
+  const Run skipping = Play(false);
+  ASSERT_EQ(everyTick.frames.size(), skipping.frames.size());
+  int drawn = 0;
+  for (size_t i = 0; i < skipping.frames.size(); ++i) {
+    SCOPED_TRACE(testing::Message() << "tick " << i);
+    EXPECT_TRUE(everyTick.drawn[i]);
+    EXPECT_TRUE(everyTick.frames[i] == skipping.frames[i]);
+    drawn += skipping.drawn[i] ? 1 : 0;
+  }
+  // Drawn after: two fills with their captures, move, size, trims, a capture, the desktop's fill
+  // and placement, its capture, pause, resume, R, the new size, a capture, the removal. A paused
+  // slot captures nothing, and every other tick has nothing new to draw.
+  EXPECT_EQ(14, drawn);
 }
 
 }  // namespace

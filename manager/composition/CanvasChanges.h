@@ -1,0 +1,53 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+class CImage;
+class ISlotTable;
+
+// Decides whether a compositing tick has to draw. Every drawing writes each active slot's
+// picture over its own rectangle, so drawing the same pictures into the same places over a
+// canvas that already holds the last drawing gives the same pixels again: a tick draws only when
+// something that decides the canvas changed since the last drawing.
+//
+// Two kinds of change reach it. What the slot table shows (kind, state, placement, trims, the
+// picture's bitmap and size) is compared with its state at the last drawing. What the table cannot
+// show is reported: a capture wrote a picture, a slot was filled or emptied, the canvas was
+// cleared or made anew.
+//
+// Threads: the GUI thread only, like the compositor that owns it.
+class CanvasChanges {
+ public:
+  // Something the slot table does not show changed; the next tick draws.
+  void Mark() { m_marked = true; }
+
+  bool NeedsDrawing(ISlotTable& slots) const;
+  // Called right after the slots were drawn: this is now the state the canvas shows.
+  void RecordDrawing(ISlotTable& slots);
+
+ private:
+  struct SlotState {
+    int kind = 0;
+    bool active = false;
+    const CImage* picture = nullptr;
+    HBITMAP bitmap = nullptr;
+    int width = 0;
+    int height = 0;
+    double posX = 0.0;
+    double posY = 0.0;
+    double placedWidth = 0.0;
+    double placedHeight = 0.0;
+    std::int32_t trims[4] = {};
+
+    bool operator==(const SlotState& other) const;
+  };
+
+  static SlotState StateOf(ISlotTable& slots, int slot);
+
+  // Nothing is drawn yet: the first tick with a canvas draws.
+  bool m_marked = true;
+  std::vector<SlotState> m_drawn;
+};
