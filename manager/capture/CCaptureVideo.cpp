@@ -432,13 +432,12 @@ bool CCaptureVideo::PrepareFrameBuffer() {
     return Fail(VFW_E_INVALIDMEDIATYPE);
   }
   m_formatHeader = &reinterpret_cast<VIDEOINFOHEADER*>(m_mediaType.pbFormat)->bmiHeader;
-  // The frame is drawn from the buffer as the header lays it out, so the buffer holds at least
-  // that much even when the type states a smaller sample size.
+  // The frame is drawn from the buffer as the header lays it out, so a sample must hold at least
+  // that much; the buffer also takes the stated sample size when the device pads its samples.
   const long imageBytes = tvq::FrameBuffer::ImageBytes(*m_formatHeader);
   if (imageBytes == 0) return Fail(VFW_E_INVALIDMEDIATYPE);
   const long sampleBytes = static_cast<long>(m_mediaType.lSampleSize);
-  const long frameBytes = sampleBytes > 0 ? sampleBytes : imageBytes;
-  if (!m_frameBuffer.Allocate(std::max(imageBytes, frameBytes), frameBytes)) {
+  if (!m_frameBuffer.Allocate(std::max(imageBytes, sampleBytes), imageBytes)) {
     return Fail(E_OUTOFMEMORY);
   }
   picture.Destroy();
