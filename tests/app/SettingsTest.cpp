@@ -259,10 +259,10 @@ std::wstring Snapshot(HKEY root, const std::wstring& path, const wchar_t* name) 
                                  : L"status:" + std::to_wstring(status);
 }
 
-std::wstring FilterClassKey() {
+std::wstring FilterClassId() {
   wchar_t text[40] = L"";
   StringFromGUID2(tvq::CLSID_TessavueFilter, text, 40);
-  return std::wstring(L"CLSID\\") + text;
+  return text;
 }
 
 // What this executable's cases write to HKCU and HKCR lands in a key of the tests' own: the
@@ -271,24 +271,30 @@ TEST(TestIsolation, RegistryWritesNeverReachTheRealSettingsOrRegistrations) {
   const tvqtest::PrivateRegistry* registry = tvqtest::PrivateRegistry::Current();
   ASSERT_NE(nullptr, registry);
   ASSERT_TRUE(registry->CoversClasses());
-  const HKEY realUser = registry->RealCurrentUser();
-  const HKEY realClasses = registry->RealClassesRoot();
-  const std::wstring settingsBefore =
-      Snapshot(realUser, tvq::kRegistryKeyPath, tvq::kIniFilePathValue);
-  const std::wstring classBefore = Snapshot(realClasses, FilterClassKey(), nullptr);
+  const std::wstring software = L"Software\\";
+  const std::wstring settingsKey = tvq::kRegistryKeyPath;
+  ASSERT_EQ(software, settingsKey.substr(0, software.size()));
+  const std::wstring realSettingsKey = settingsKey.substr(software.size());
+  const auto realSettings = [&] {
+    return Snapshot(registry->RealUserSoftware(), realSettingsKey, tvq::kIniFilePathValue);
+  };
+  const auto realClass = [&] { return Snapshot(registry->RealClassIds(), FilterClassId(), nullptr); };
+  const std::wstring settingsBefore = realSettings();
+  const std::wstring classBefore = realClass();
 
   tvq::RecordPathsInRegistry(L"C:\\isolated\\Tessavue.ini", L"C:\\isolated\\TessavueManager.exe");
+  const std::wstring classKey = L"CLSID\\" + FilterClassId();
   const wchar_t name[] = L"Isolated Filter";
-  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CLASSES_ROOT, FilterClassKey().c_str(), nullptr,
-                                           REG_SZ, name, sizeof(name)));
+  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CLASSES_ROOT, classKey.c_str(), nullptr, REG_SZ,
+                                           name, sizeof(name)));
 
   // This process sees its own writes...
   EXPECT_EQ(L"value:C:\\isolated\\Tessavue.ini",
-            Snapshot(HKEY_CURRENT_USER, tvq::kRegistryKeyPath, tvq::kIniFilePathValue));
-  EXPECT_EQ(L"value:Isolated Filter", Snapshot(HKEY_CLASSES_ROOT, FilterClassKey(), nullptr));
+            Snapshot(HKEY_CURRENT_USER, settingsKey, tvq::kIniFilePathValue));
+  EXPECT_EQ(L"value:Isolated Filter", Snapshot(HKEY_CLASSES_ROOT, classKey, nullptr));
   // ...and the real keys do not.
-  EXPECT_EQ(settingsBefore, Snapshot(realUser, tvq::kRegistryKeyPath, tvq::kIniFilePathValue));
-  EXPECT_EQ(classBefore, Snapshot(realClasses, FilterClassKey(), nullptr));
+  EXPECT_EQ(settingsBefore, realSettings());
+  EXPECT_EQ(classBefore, realClass());
   EXPECT_NE(L"value:C:\\isolated\\Tessavue.ini", settingsBefore);
 }
 

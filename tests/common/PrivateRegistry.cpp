@@ -8,14 +8,13 @@
 namespace tvqtest {
 namespace {
 
-constexpr const wchar_t* kTestsKeyPath = L"Software\\Tessavue Tests";
+constexpr const wchar_t* kTestsKeyPath = L"Tessavue Tests";
 
 const PrivateRegistry* g_current = nullptr;
 
-HKEY OpenCopy(HKEY predefined) {
+HKEY OpenKey(HKEY parent, const wchar_t* path) {
   HKEY key = nullptr;
-  return RegOpenKeyExW(predefined, nullptr, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS ? key
-                                                                                       : nullptr;
+  return RegOpenKeyExW(parent, path, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS ? key : nullptr;
 }
 
 HKEY CreateKey(HKEY parent, const std::wstring& path) {
@@ -44,12 +43,12 @@ class PrivateRegistryEnvironment : public testing::Environment {
 
 PrivateRegistry::PrivateRegistry(Scope scope)
     : m_path(std::wstring(kTestsKeyPath) + L"\\" + std::to_wstring(GetCurrentProcessId())),
-      m_realCurrentUser(OpenCopy(HKEY_CURRENT_USER)),
-      m_realClassesRoot(OpenCopy(HKEY_CLASSES_ROOT)) {
-  if (!m_realCurrentUser || !m_realClassesRoot) return;
+      m_realUserSoftware(OpenKey(HKEY_CURRENT_USER, L"Software")),
+      m_realClassIds(OpenKey(HKEY_CLASSES_ROOT, L"CLSID")) {
+  if (!m_realUserSoftware || !m_realClassIds) return;
   // A key left by a crashed run of the same process id would leak its values into this one.
-  RegDeleteTreeW(m_realCurrentUser.Get(), m_path.c_str());
-  m_currentUser.Reset(CreateKey(m_realCurrentUser.Get(), m_path));
+  RegDeleteTreeW(m_realUserSoftware.Get(), m_path.c_str());
+  m_currentUser.Reset(CreateKey(m_realUserSoftware.Get(), m_path));
   if (!m_currentUser) return;
   if (scope == Scope::kCurrentUserAndClasses) {
     m_classes.Reset(CreateKey(m_currentUser.Get(), L"Software\\Classes"));
@@ -67,10 +66,10 @@ PrivateRegistry::~PrivateRegistry() {
   if (m_classes) RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
   m_classes.Reset();
   m_currentUser.Reset();
-  if (m_realCurrentUser) {
-    RegDeleteTreeW(m_realCurrentUser.Get(), m_path.c_str());
+  if (m_realUserSoftware) {
+    RegDeleteTreeW(m_realUserSoftware.Get(), m_path.c_str());
     // Only when no other test process still has its key there.
-    RegDeleteKeyW(m_realCurrentUser.Get(), kTestsKeyPath);
+    RegDeleteKeyW(m_realUserSoftware.Get(), kTestsKeyPath);
   }
 }
 

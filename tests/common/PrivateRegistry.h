@@ -24,17 +24,18 @@ class PrivateRegistry {
 
   bool IsActive() const { return m_active; }
   bool CoversClasses() const { return m_classes.IsValid(); }
-  // The real keys, opened before the redirection, for checks that they stay untouched.
-  HKEY RealCurrentUser() const { return m_realCurrentUser.Get(); }
-  HKEY RealClassesRoot() const { return m_realClassesRoot.Get(); }
+  // Real keys, opened before the redirection, for checks that they stay untouched: HKCU\Software
+  // and HKCR\CLSID. (A new handle to a root key itself may follow the redirection.)
+  HKEY RealUserSoftware() const { return m_realUserSoftware.Get(); }
+  HKEY RealClassIds() const { return m_realClassIds.Get(); }
 
   // The one installed for the whole test process by the executable's build option, or null.
   static const PrivateRegistry* Current();
 
  private:
-  std::wstring m_path;  // under the real HKCU
-  tvq::UniqueRegKey m_realCurrentUser;
-  tvq::UniqueRegKey m_realClassesRoot;
+  std::wstring m_path;  // under the real HKCU\Software
+  tvq::UniqueRegKey m_realUserSoftware;
+  tvq::UniqueRegKey m_realClassIds;
   tvq::UniqueRegKey m_currentUser;
   tvq::UniqueRegKey m_classes;
   bool m_active = false;
