@@ -24,13 +24,17 @@ macro(tessavue_setup_gtest)
 endmacro()
 
 # tessavue_add_test(<name> SOURCES ... [LIBS ...] [PREFIX <wine prefix group>] [TIMEOUT <s>]
-#                   [DISPLAY_LOCK])
+#                   [DISPLAY_LOCK] [PRIVATE_REGISTRY CURRENT_USER|CURRENT_USER_AND_CLASSES]
+#                   [REAL_REGISTRY])
 # Every case runs as its own process; cases of one executable share a Wine prefix and never run
 # at the same time (they share named kernel objects and the registry), other executables may.
 # DISPLAY_LOCK: the cases depend on window order or focus on the shared test display, so they
 # never run beside another executable that says the same.
+# PRIVATE_REGISTRY: the test process works on a private HKCU (and HKCR) of its own, so that its
+# cases never touch the developer's settings or registrations. REAL_REGISTRY: every case needs the
+# real keys (machine-wide registration, a started Manager): they run only under Wine or on opt-in.
 function(tessavue_add_test name)
-  cmake_parse_arguments(ARG "DISPLAY_LOCK" "PREFIX;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "DISPLAY_LOCK;REAL_REGISTRY" "PREFIX;TIMEOUT;PRIVATE_REGISTRY" "SOURCES;LIBS" ${ARGN})
   if(NOT ARG_PREFIX)
     set(ARG_PREFIX ${name})
   endif()
@@ -43,6 +47,14 @@ function(tessavue_add_test name)
     target_link_options(${name} PRIVATE -municode)
   endif()
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  if(ARG_PRIVATE_REGISTRY OR ARG_REAL_REGISTRY)
+    target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common/RegistryScope.cpp)
+  endif()
+  if(ARG_PRIVATE_REGISTRY)
+    target_compile_definitions(${name} PRIVATE TVQ_PRIVATE_REGISTRY_${ARG_PRIVATE_REGISTRY})
+  elseif(ARG_REAL_REGISTRY)
+    target_compile_definitions(${name} PRIVATE TVQ_REAL_REGISTRY)
+  endif()
   # One lock name only: gtest_discover_tests flattens lists in its properties. The display lock
   # also keeps the cases of the executable apart, which is all the prefix lock does.
   set(locks "wineprefix_${ARG_PREFIX}")

@@ -10,6 +10,10 @@
 
 namespace {
 
+// No real pin offers anywhere near this many types; an enumerator that keeps answering beyond it
+// is broken and would otherwise hold the connection search for ever.
+constexpr int kMaxTypesTried = 1000;
+
 const CMediaType* AsMediaType(const AM_MEDIA_TYPE* pmt) { return static_cast<const CMediaType*>(pmt); }
 
 // The general refusals, which say nothing more than "not this type".
@@ -103,11 +107,11 @@ HRESULT CBasePin::TryMediaTypes(IPin* receivePin, const CMediaType* pmt, IEnumMe
   HRESULT hr = types->Reset();
   if (FAILED(hr)) return hr;
   HRESULT failure = S_OK;
-  for (;;) {
+  for (int tried = 0;; ++tried) {
     AM_MEDIA_TYPE* type = nullptr;
     ULONG fetched = 0;
     // An enumerator that claims success without a type has nothing more to give either.
-    if (types->Next(1, &type, &fetched) != S_OK || !type) {
+    if (tried == kMaxTypesTried || types->Next(1, &type, &fetched) != S_OK || !type) {
       DeleteMediaType(type);
       return failure == S_OK ? VFW_E_NO_ACCEPTABLE_TYPES : failure;
     }

@@ -158,9 +158,11 @@ HRESULT CSourceStream::DoBufferProcessingLoop() {
   for (;;) {
     DWORD command = 0;
     while (!CheckRequest(&command)) {
+      // A fill result other than S_OK or S_FALSE ended the stream as an error, success code or
+      // not: production must not carry on after the end-of-stream went downstream.
       const HRESULT hr = DeliverOneSample();
       if (hr == S_FALSE) return S_OK;
-      if (FAILED(hr)) return hr;
+      if (hr != S_OK) return hr;
     }
     switch (command) {
       case CMD_PAUSE:

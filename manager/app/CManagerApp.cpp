@@ -14,9 +14,10 @@ CManagerApp* g_current = nullptr;
 
 }  // namespace
 
-CManagerApp::CManagerApp(HINSTANCE instance, std::wstring modulePath)
+CManagerApp::CManagerApp(HINSTANCE instance, std::wstring modulePath, std::wstring channelPrefix)
     : m_instance(instance),
       m_modulePath(std::move(modulePath)),
+      m_channelPrefix(std::move(channelPrefix)),
       m_title{},
       m_className{},
       m_window(nullptr),
@@ -241,10 +242,13 @@ void CManagerApp::CreateCanvas() {
 }
 
 void CManagerApp::OpenChannel() {
-  m_formatChannel.Create(tvq::kFormatObjectName, tvq::kFormatObjectSize);
-  m_intervalChannel.Create(tvq::kIntervalObjectName, tvq::kIntervalObjectSize);
+  m_formatChannel.Create((m_channelPrefix + tvq::kFormatObjectName).c_str(),
+                         tvq::kFormatObjectSize);
+  m_intervalChannel.Create((m_channelPrefix + tvq::kIntervalObjectName).c_str(),
+                           tvq::kIntervalObjectSize);
   // The canvas's own buffer size: rows padded to 4 bytes, so not simply width x 3 x height.
-  m_pixelChannel.Create(tvq::kPixelObjectName, static_cast<int>(m_canvas.BufferBytes()));
+  m_pixelChannel.Create((m_channelPrefix + tvq::kPixelObjectName).c_str(),
+                        static_cast<int>(m_canvas.BufferBytes()));
 }
 
 void CManagerApp::StartCompositingTimer() {

@@ -21,8 +21,10 @@
 class CManagerApp : private ISlotKeyActions {
  public:
   // modulePath is the executable whose folder holds the settings files (this program's own path
-  // in the real process; tests give a path in a folder of their own).
-  CManagerApp(HINSTANCE instance, std::wstring modulePath);
+  // in the real process; tests give a path in a folder of their own). channelPrefix goes before
+  // the channel's object names: empty in the real process, so that the filter finds them; tests
+  // that need no filter give one of their own and never meet a running Manager's channel.
+  CManagerApp(HINSTANCE instance, std::wstring modulePath, std::wstring channelPrefix = L"");
   ~CManagerApp();
 
   CManagerApp(const CManagerApp&) = delete;
@@ -102,6 +104,7 @@ class CManagerApp : private ISlotKeyActions {
 
   HINSTANCE m_instance;
   std::wstring m_modulePath;
+  std::wstring m_channelPrefix;
   std::wstring m_iniPath;
   wchar_t m_title[kTextLength];
   wchar_t m_className[kTextLength];

@@ -68,6 +68,9 @@ std::wstring SettingsPath(const std::wstring& modulePath, const wchar_t* fileNam
                     nullptr, 0) != 0) {
     return std::wstring();
   }
+  // A bare file name would send the profile functions to the Windows folder and CreateFileW to
+  // the current one: without a folder of our own there is no settings file at all.
+  if (drive[0] == L'\0' && directory[0] == L'\0') return std::wstring();
   wchar_t path[kPathLength] = L"";
   if (_wmakepath_s(path, kPathLength, drive, directory, fileName, L"") != 0) return std::wstring();
   return path;
@@ -138,6 +141,8 @@ std::wstring FormatDecimal(double value) {
 SCIInfo ReadSlotSection(const std::wstring& file, const std::wstring& section, double defaultRate) {
   const wchar_t* s = section.c_str();
   SCIInfo info;
+  info.CapturePerSecond = defaultRate;
+  if (file.empty()) return info;
   info.Pos_x = ReadDecimal(file, s, L"Pos_x", 0.0);
   info.Pos_y = ReadDecimal(file, s, L"Pos_y", 0.0);
   info.Width = ReadDecimal(file, s, L"Width", 1.0);
@@ -152,6 +157,7 @@ SCIInfo ReadSlotSection(const std::wstring& file, const std::wstring& section, d
 
 void WriteSlotSection(const std::wstring& file, const std::wstring& section, const SCIInfo& info,
                       const wchar_t* friendlyName) {
+  if (file.empty()) return;
   const wchar_t* s = section.c_str();
   CreateUnicodeFileIfMissing(file);
   if (friendlyName != nullptr) WriteString(file, s, L"FriendlyName", friendlyName);

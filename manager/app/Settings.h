@@ -30,7 +30,8 @@ struct StartupSettings {
   double framePerSecond = kDefaultFramePerSecond;
 };
 
-// The path of fileName in the directory of modulePath (at most 260 characters).
+// The path of fileName in the directory of modulePath (at most 260 characters); empty when
+// modulePath names no folder.
 std::wstring SettingsPath(const std::wstring& modulePath, const wchar_t* fileName);
 
 // The path of this process's executable.
@@ -43,10 +44,12 @@ StartupSettings LoadStartupSettings(const std::wstring& iniPath);
 // Points "IniFilePath" and "TVQManagerPath" under HKCU at the given files. Failures are ignored.
 void RecordPathsInRegistry(const std::wstring& iniPath, const std::wstring& managerPath);
 
-// A slot's saved placement; missing keys take the defaults (defaultRate for the capture rate).
+// A slot's saved placement; missing keys (or no file path) take the defaults (defaultRate for the
+// capture rate).
 SCIInfo ReadSlotSection(const std::wstring& file, const std::wstring& section, double defaultRate);
 
 // Writes a slot's placement; friendlyName, when given, is written first (camera file only).
+// Without a file path nothing is written.
 void WriteSlotSection(const std::wstring& file, const std::wstring& section, const SCIInfo& info,
                       const wchar_t* friendlyName);
 

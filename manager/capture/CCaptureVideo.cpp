@@ -87,13 +87,12 @@ bool CCaptureVideo::RenderCaptureStream() { return m_graph.RenderCaptureStream(m
 bool CCaptureVideo::PrepareFrameBuffer() {
   if (!m_graph.ReadConnectedType(m_prompt)) return false;
   const BITMAPINFOHEADER& header = *m_graph.ConnectedHeader();
-  // The frame is drawn from the buffer as the header lays it out, so the buffer holds at least
-  // that much even when the type states a smaller sample size.
+  // The frame is drawn from the buffer as the header lays it out, so a sample must hold at least
+  // that much; the buffer also takes the stated sample size when the device pads its samples.
   const long imageBytes = tvq::FrameBuffer::ImageBytes(header);
   if (imageBytes == 0) return m_prompt.Report(VFW_E_INVALIDMEDIATYPE);
   const long sampleBytes = m_graph.ConnectedSampleSize();
-  const long frameBytes = sampleBytes > 0 ? sampleBytes : imageBytes;
-  if (!m_frameBuffer.Allocate(std::max(imageBytes, frameBytes), frameBytes)) {
+  if (!m_frameBuffer.Allocate(std::max(imageBytes, sampleBytes), imageBytes)) {
     return m_prompt.Report(E_OUTOFMEMORY);
   }
   picture.Destroy();

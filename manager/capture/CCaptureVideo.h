@@ -36,8 +36,8 @@ class CCaptureVideo {
   // cancelled or said No throughout, a step failed (the graph is then released), or a Select of
   // this object is already waiting for an answer.
   bool Select();
-  // Copies the latest sample into the picture; a sample of another size than the connected one
-  // is skipped and the previous frame drawn again. False only when nothing is selected.
+  // Copies the latest sample into the picture; a sample shorter than one whole picture of the
+  // connected format is skipped and the previous frame drawn again. False only when nothing is selected.
   bool Capture();
   // Back to the unselected state; harmless when nothing is held. While a Select of this object
   // waits for an answer it does nothing: that Select releases what it built if it fails.

@@ -48,13 +48,17 @@ void FrameBuffer::Free() {
 bool FrameBuffer::CopyLatest(ISampleGrabber& grabber) {
   if (!m_data) return false;
   // With no buffer the grabber only reports the size of the sample it holds.
+  // A short sample would leave the old frame's tail under the new one's head; a longer one
+  // (padding, or a length the device states differently) still starts with a whole frame. The
+  // grabber gives nothing to a buffer smaller than its sample, so those are not asked for.
   long needed = 0;
-  if (grabber.GetCurrentBuffer(&needed, nullptr) != S_OK || needed != m_frameBytes) return false;
+  if (grabber.GetCurrentBuffer(&needed, nullptr) != S_OK) return false;
+  if (needed < m_frameBytes || needed > m_capacity) return false;
   long size = m_capacity;
   if (grabber.GetCurrentBuffer(&size, reinterpret_cast<long*>(m_data.get())) != S_OK) return false;
-  if (size <= 0 || size > m_capacity) return false;
+  if (size < m_frameBytes || size > m_capacity) return false;
   m_size = size;
-  return size == m_frameBytes;
+  return true;
 }
 
 BOOL FrameBuffer::DrawInto(CImage& picture, const BITMAPINFOHEADER& header) const {

@@ -22,13 +22,15 @@ class FrameBuffer {
   FrameBuffer(const FrameBuffer&) = delete;
   FrameBuffer& operator=(const FrameBuffer&) = delete;
 
-  // A zeroed buffer of capacity bytes that takes samples of exactly frameBytes bytes
-  // (frameBytes <= capacity). False (and empty) when the sizes are unusable or memory is short.
+  // A zeroed buffer of capacity bytes for frames of frameBytes bytes, one whole picture of the
+  // connected format (frameBytes <= capacity). False (and empty) when the sizes are unusable or
+  // memory is short.
   bool Allocate(long capacity, long frameBytes);
   void Free();
 
-  // Copies the grabber's latest sample when it has exactly the frame size; otherwise (no sample
-  // yet, another size, any failure) the buffer keeps its content. True when a frame was copied.
+  // Copies the grabber's latest sample when it holds at least one whole frame and fits the
+  // buffer (devices may pad their samples); otherwise (no sample yet, a short or oversized
+  // sample, any failure) the buffer keeps its content. True when a frame was copied.
   bool CopyLatest(ISampleGrabber& grabber);
 
   // Draws the buffer, laid out as header says, into the whole picture. Upright whichever way the

@@ -24,6 +24,15 @@ HINSTANCE OwnInstance() { return GetModuleHandleW(nullptr); }
 
 std::wstring ModuleIn(const TempDir& folder) { return folder.File(L"TessavueManager.exe"); }
 
+// No filter reads these cases' channel: names of their own keep it away from a running Manager.
+constexpr wchar_t kChannelPrefix[] = L"TVQTest ";
+
+bool SectionExists(const std::wstring& name) {
+  HANDLE section = OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str());
+  if (section != nullptr) CloseHandle(section);
+  return section != nullptr;
+}
+
 void WriteSettings(const TempDir& folder, const std::string& video) {
   tvqtest::WriteTextFile(folder.File(L"Tessavue.ini"), "[Video]\r\n" + video);
 }
@@ -89,7 +98,7 @@ void FillCanvas(CImage& canvas, BYTE blue, BYTE green, BYTE red) {
 
 TEST(ManagerStartup, DefaultsGiveABottomUpCanvasTheChannelAndA66MsTimer) {
   TempDir folder;
-  CManagerApp app(OwnInstance(), ModuleIn(folder));
+  CManagerApp app(OwnInstance(), ModuleIn(folder), kChannelPrefix);
   ASSERT_TRUE(app.CreateMainWindow(SW_HIDE));
 
   EXPECT_TRUE(tvqtest::FileExists(folder.File(L"Tessavue.ini")));
@@ -102,6 +111,7 @@ TEST(ManagerStartup, DefaultsGiveABottomUpCanvasTheChannelAndA66MsTimer) {
   EXPECT_EQ(tvq::kIntervalObjectSize, app.IntervalChannel().Size());
   EXPECT_EQ(3072 * 768, app.PixelChannel().Size());
   EXPECT_NE(nullptr, app.PixelChannel().MappingHandle());
+  EXPECT_TRUE(SectionExists(std::wstring(kChannelPrefix) + tvq::kPixelObjectName));
   EXPECT_EQ(66u, app.CompositingIntervalMs());
   EXPECT_TRUE(CompositingTimerFires(app.Window()));
 }
@@ -115,22 +125,50 @@ TEST(ManagerStartup, FrameRatesWithoutAUsableIntervalStillStartTheCompositingTim
     SCOPED_TRACE(c.rate);
     TempDir folder;
     WriteSettings(folder, std::string("FramePerSecond=") + c.rate + "\r\n");
-    CManagerApp app(OwnInstance(), ModuleIn(folder));
+    CManagerApp app(OwnInstance(), ModuleIn(folder), kChannelPrefix);
     ASSERT_TRUE(app.CreateMainWindow(SW_HIDE));
     EXPECT_EQ(c.intervalMs, app.CompositingIntervalMs());
     EXPECT_TRUE(CompositingTimerFires(app.Window()));
   }
 }
 
+// Runs the test in folder as the current directory, the place a bare file name would land in.
+class CurrentDirectory {
+ public:
+  explicit CurrentDirectory(const std::wstring& folder) {
+    GetCurrentDirectoryW(MAX_PATH, m_previous);
+    SetCurrentDirectoryW(folder.c_str());
+  }
+  ~CurrentDirectory() { SetCurrentDirectoryW(m_previous); }
+
+ private:
+  wchar_t m_previous[MAX_PATH] = {};
+};
+
+std::wstring InWindowsFolder(const wchar_t* name) {
+  wchar_t folder[MAX_PATH] = {};
+  GetWindowsDirectoryW(folder, MAX_PATH);
+  return std::wstring(folder) + L"\\" + name;
+}
+
 // An executable path too long for the path buffer comes back empty: the Manager then runs on the
-// defaults and writes neither a settings file elsewhere nor a registry record.
+// defaults and writes neither a settings file elsewhere nor a registry record, and saving a
+// slot's placement writes no per-kind file either.
 TEST(ManagerStartup, WithoutItsOwnPathTheManagerRunsOnDefaultsAndRecordsNothing) {
   tvq::RecordPathsInRegistry(L"C:\\marker\\Tessavue.ini", L"C:\\marker\\TessavueManager.exe");
-  CManagerApp app(OwnInstance(), std::wstring());
+  TempDir current;
+  const CurrentDirectory inCurrent(current.Path());
+  const bool windowsFileBefore = tvqtest::FileExists(InWindowsFolder(tvq::kDesktopFileName));
+  CManagerApp app(OwnInstance(), std::wstring(), kChannelPrefix);
   ASSERT_TRUE(app.CreateMainWindow(SW_HIDE));
   EXPECT_TRUE(app.IniPath().empty());
   EXPECT_EQ(1024, app.Canvas().Width());
   EXPECT_EQ(66u, app.CompositingIntervalMs());
+  ASSERT_TRUE(app.Slots().Fill(0, tvq::kDesktopSlot, app.Window()));
+  EXPECT_EQ(5.0, app.Slots().Placement(0).CapturePerSecond);
+  ASSERT_TRUE(app.Slots().SaveAndClear(0, app.Window()));
+  EXPECT_FALSE(tvqtest::FileExists(current.File(tvq::kDesktopFileName)));
+  EXPECT_EQ(windowsFileBefore, tvqtest::FileExists(InWindowsFolder(tvq::kDesktopFileName)));
 
   wchar_t recorded[261] = {};
   DWORD bytes = 520;
@@ -142,7 +180,7 @@ TEST(ManagerStartup, WithoutItsOwnPathTheManagerRunsOnDefaultsAndRecordsNothing)
 
 TEST(ManagerShutdown, DestroyingTheWindowClosesTheChannelAndEndsTheLoopWithZero) {
   TempDir folder;
-  CManagerApp app(OwnInstance(), ModuleIn(folder));
+  CManagerApp app(OwnInstance(), ModuleIn(folder), kChannelPrefix);
   ASSERT_TRUE(app.CreateMainWindow(SW_HIDE));
   HWND window = app.Window();
   ASSERT_NE(nullptr, app.FormatChannel().MappingHandle());
@@ -159,7 +197,7 @@ TEST(ManagerShutdown, DestroyingTheWindowClosesTheChannelAndEndsTheLoopWithZero)
 
 TEST(ManagerPaint, PreviewFillsExactlyTheBottomRightQuarter) {
   TempDir folder;
-  CManagerApp app(OwnInstance(), ModuleIn(folder));
+  CManagerApp app(OwnInstance(), ModuleIn(folder), kChannelPrefix);
   ASSERT_TRUE(app.CreateMainWindow(SW_HIDE));
   FillCanvas(app.Canvas(), 0x20, 0x40, 0xC0);
   const COLORREF preview = RGB(0xC0, 0x40, 0x20);
@@ -180,7 +218,7 @@ TEST(ManagerPaint, PreviewFillsExactlyTheBottomRightQuarter) {
 
 TEST(ManagerPaint, StatusTextIsDrawnOverThePreviewWithAnOpaqueBackground) {
   TempDir folder;
-  CManagerApp app(OwnInstance(), ModuleIn(folder));
+  CManagerApp app(OwnInstance(), ModuleIn(folder), kChannelPrefix);
   ASSERT_TRUE(app.CreateMainWindow(SW_HIDE));
   FillCanvas(app.Canvas(), 0, 0, 0);
 

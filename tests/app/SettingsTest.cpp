@@ -1,12 +1,15 @@
 #include "manager/app/Settings.h"
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "filter/FilterIdentity.h"
+#include "tests/common/PrivateRegistry.h"
 #include "tests/common/TempDir.h"
 
 namespace {
@@ -80,6 +83,9 @@ TEST(SettingsPath, JoinsTheModuleDirectoryWithTheFileName) {
                               tvq::kSettingsFileName));
   EXPECT_EQ(L"D:\\TVQ_CaptureVideo.ini",
             tvq::SettingsPath(L"D:\\TessavueManager.exe", tvq::kCameraFileName));
+  // No folder, no file: a bare name would land in the Windows or the current folder.
+  EXPECT_EQ(L"", tvq::SettingsPath(L"", tvq::kCameraFileName));
+  EXPECT_EQ(L"", tvq::SettingsPath(L"TessavueManager.exe", tvq::kCameraFileName));
 }
 
 TEST(StartupSettings, FirstStartWritesExactlyTheDefaults) {
@@ -241,6 +247,55 @@ TEST(SlotSection, DecimalsAreWrittenWithSixteenPlaces) {
   EXPECT_EQ(L"0.2500000000000000", tvq::FormatDecimal(0.25));
   EXPECT_EQ(L"-0.0100000000000000", tvq::FormatDecimal(-0.01));
   EXPECT_FALSE(tvq::FormatDecimal(1e300).empty());
+}
+
+// A value as found under root, or how it was missing, so that before and after compare.
+std::wstring Snapshot(HKEY root, const std::wstring& path, const wchar_t* name) {
+  wchar_t text[1024] = L"";
+  DWORD bytes = sizeof(text) - sizeof(wchar_t);
+  const LSTATUS status = RegGetValueW(root, path.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND,
+                                      nullptr, text, &bytes);
+  return status == ERROR_SUCCESS ? std::wstring(L"value:") + text
+                                 : L"status:" + std::to_wstring(status);
+}
+
+std::wstring FilterClassId() {
+  wchar_t text[40] = L"";
+  StringFromGUID2(tvq::CLSID_TessavueFilter, text, 40);
+  return text;
+}
+
+// What this executable's cases write to HKCU and HKCR lands in a key of the tests' own: the
+// developer's own settings value and the camera's class registration stay as they were.
+TEST(TestIsolation, RegistryWritesNeverReachTheRealSettingsOrRegistrations) {
+  const tvqtest::PrivateRegistry* registry = tvqtest::PrivateRegistry::Current();
+  ASSERT_NE(nullptr, registry);
+  ASSERT_TRUE(registry->CoversClasses());
+  const std::wstring software = L"Software\\";
+  const std::wstring settingsKey = tvq::kRegistryKeyPath;
+  ASSERT_EQ(software, settingsKey.substr(0, software.size()));
+  const std::wstring realSettingsKey = settingsKey.substr(software.size());
+  const auto realSettings = [&] {
+    return Snapshot(registry->RealUserSoftware(), realSettingsKey, tvq::kIniFilePathValue);
+  };
+  const auto realClass = [&] { return Snapshot(registry->RealClassIds(), FilterClassId(), nullptr); };
+  const std::wstring settingsBefore = realSettings();
+  const std::wstring classBefore = realClass();
+
+  tvq::RecordPathsInRegistry(L"C:\\isolated\\Tessavue.ini", L"C:\\isolated\\TessavueManager.exe");
+  const std::wstring classKey = L"CLSID\\" + FilterClassId();
+  const wchar_t name[] = L"Isolated Filter";
+  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CLASSES_ROOT, classKey.c_str(), nullptr, REG_SZ,
+                                           name, sizeof(name)));
+
+  // This process sees its own writes...
+  EXPECT_EQ(L"value:C:\\isolated\\Tessavue.ini",
+            Snapshot(HKEY_CURRENT_USER, settingsKey, tvq::kIniFilePathValue));
+  EXPECT_EQ(L"value:Isolated Filter", Snapshot(HKEY_CLASSES_ROOT, classKey, nullptr));
+  // ...and the real keys do not.
+  EXPECT_EQ(settingsBefore, realSettings());
+  EXPECT_EQ(classBefore, realClass());
+  EXPECT_NE(L"value:C:\\isolated\\Tessavue.ini", settingsBefore);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -81,31 +82,36 @@ std::vector<BYTE> TwoRowFrame(COLORREF firstInMemory, COLORREF secondInMemory) {
   return frame;
 }
 
-TEST(CameraFrameBuffer, CopiesOnlySamplesOfTheConnectedSizeAndNeverShrinks) {
+TEST(CameraFrameBuffer, CopiesSamplesHoldingAWholeFrameAndNeverShrinks) {
   FakeGrabber grabber;
   tvq::FrameBuffer buffer;
-  ASSERT_TRUE(buffer.Allocate(300, 300));
-  EXPECT_EQ(Bytes(300, 0), Contents(buffer, 300));
-
+  ASSERT_TRUE(buffer.Allocate(400, 300));
+  EXPECT_EQ(Bytes(400, 0), Contents(buffer, 400));
   EXPECT_FALSE(buffer.CopyLatest(grabber));  // nothing has arrived yet
-  grabber.Hold(Bytes(300, 0xA1));
-  EXPECT_TRUE(buffer.CopyLatest(grabber));
-  EXPECT_EQ(300, buffer.Size());
-  EXPECT_EQ(Bytes(300, 0xA1), Contents(buffer, 300));
 
-  // Samples of another size leave the last frame in place.
-  grabber.Hold(Bytes(200, 0xB2));
-  EXPECT_FALSE(buffer.CopyLatest(grabber));
-  grabber.Hold(Bytes(400, 0xC3));
-  EXPECT_FALSE(buffer.CopyLatest(grabber));
-  EXPECT_EQ(Bytes(300, 0xA1), Contents(buffer, 300));
-
-  grabber.Hold(Bytes(300, 0xD4));
-  EXPECT_TRUE(buffer.CopyLatest(grabber));
-  EXPECT_EQ(Bytes(300, 0xD4), Contents(buffer, 300));
+  struct Case {
+    size_t length;
+    BYTE value;
+    bool copied;
+  };
+  // Short samples and samples the buffer cannot take leave the last frame in place; a padded
+  // sample still starts with a whole frame.
+  const Case cases[] = {{300, 0xA1, true}, {200, 0xB2, false}, {500, 0xC3, false},
+                        {400, 0xD4, true}, {300, 0xE5, true},  {299, 0xF6, false}};
+  std::vector<BYTE> expected = Bytes(400, 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.length);
+    grabber.Hold(Bytes(c.length, c.value));
+    EXPECT_EQ(c.copied, buffer.CopyLatest(grabber));
+    if (c.copied) {
+      std::fill(expected.begin(), expected.begin() + c.length, c.value);
+      EXPECT_EQ(static_cast<long>(c.length), buffer.Size());
+    }
+    EXPECT_EQ(expected, Contents(buffer, 400));
+  }
   // The grabber is always told the whole capacity, whatever the copy before it was.
-  for (long offered : grabber.offeredSizes) EXPECT_EQ(300, offered);
-  EXPECT_EQ(300, buffer.Capacity());
+  for (long offered : grabber.offeredSizes) EXPECT_EQ(400, offered);
+  EXPECT_EQ(400, buffer.Capacity());
   EXPECT_EQ(1u, grabber.References());
 }
 

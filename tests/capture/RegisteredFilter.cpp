@@ -3,6 +3,7 @@
 #include "channel/ChannelNames.h"
 #include "filter/FilterIdentity.h"
 #include "tests/common/ChildProcess.h"
+#include "tests/common/PrivateRegistry.h"
 
 namespace tvqtest {
 namespace {
@@ -53,6 +54,7 @@ RegisteredFilter::RegisteredFilter(int width, int height, int framesPerSecond) {
                          std::to_string(height) + "\r\nFramePerSecond=" +
                          std::to_string(framesPerSecond) + "\r\n");
   StoreIniFilePath(ini);
+  if (!MayUseRealRegistry()) return;
   m_module = LoadLibraryW(FilterDllPath().c_str());
   if (m_module != nullptr) m_registerResult = CallServer(m_module, "DllRegisterServer");
 }
@@ -66,6 +68,8 @@ RegisteredFilter::~RegisteredFilter() {
 }
 
 void RegisteredFilter::Unregister() {
+  // On a developer's desk this would remove the installed camera.
+  if (!MayUseRealRegistry()) return;
   HMODULE module = LoadLibraryW(FilterDllPath().c_str());
   if (module == nullptr) return;
   CallServer(module, "DllUnregisterServer");

@@ -14,6 +14,7 @@
 #include "channel/CSharedMemory.h"
 #include "channel/ChannelNames.h"
 #include "tests/common/ChildProcess.h"
+#include "tests/common/FfmpegLocator.h"
 #include "tests/common/TempDir.h"
 #include "tests/composition/PatternWindow.h"
 
@@ -48,20 +49,6 @@ void SavePpm(const std::wstring& path, const std::vector<BYTE>& rgb, int width, 
   std::ofstream out(path.c_str(), std::ios::binary);
   out << "P6\n" << width << " " << height << "\n255\n";
   out.write(reinterpret_cast<const char*>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
-}
-
-// A Unix path as this Wine prefix sees it, through the Z: drive.
-std::wstring WindowsPathOf(const std::string& unixPath) {
-  std::wstring path = L"Z:";
-  for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-  return path;
-}
-
-std::wstring FfmpegPath() {
-  const char* unixPath = std::getenv("TVQ_FFMPEG");
-  if (unixPath == nullptr || *unixPath == '\0') return std::wstring();
-  const std::wstring path = WindowsPathOf(unixPath);
-  return tvqtest::FileExists(path) ? path : std::wstring();
 }
 
 DWORD RunToEnd(const std::wstring& commandLine, const std::wstring& workingDir, DWORD timeoutMs) {
@@ -193,7 +180,7 @@ bool PlacedPatternShows(const std::vector<BYTE>& canvas) {
 }
 
 TEST_F(EndToEnd, FfmpegRecordsThePatternWhereTheKeysPlacedTheDesktopSlot) {
-  const std::wstring ffmpeg = FfmpegPath();
+  const std::wstring ffmpeg = tvqtest::FfmpegPath();
   if (ffmpeg.empty()) GTEST_SKIP() << "TVQ_FFMPEG does not name the Windows ffmpeg client";
 
   const std::wstring filter = BinDir() + L"\\TVQDirectShowFilter.dll";

@@ -109,7 +109,8 @@ class ManagerWiring : public testing::Test {
   }
 
   TempDir folder;
-  CManagerApp app{GetModuleHandleW(nullptr), folder.File(L"TessavueManager.exe")};
+  // No filter reads this channel: names of its own keep it away from a Manager that runs.
+  CManagerApp app{GetModuleHandleW(nullptr), folder.File(L"TessavueManager.exe"), L"TVQTest "};
   HWND window = nullptr;
   HWND target = nullptr;
 };

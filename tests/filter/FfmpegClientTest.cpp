@@ -13,6 +13,7 @@
 #include "channel/CSharedMemory.h"
 #include "channel/ChannelNames.h"
 #include "filter/VideoFormat.h"
+#include "tests/common/FfmpegLocator.h"
 #include "tests/common/TempDir.h"
 #include "tests/filter/DeviceList.h"
 #include "tests/filter/FilterTestSupport.h"
@@ -21,16 +22,7 @@ namespace {
 
 using tvqtest::TempDir;
 
-// TVQ_FFMPEG names the Unix path of ffmpeg.exe; Wine shows the Unix root as drive Z:.
-std::wstring FfmpegPath() {
-  const char* unixPath = std::getenv("TVQ_FFMPEG");
-  if (unixPath == nullptr || unixPath[0] != '/') return L"";
-  std::wstring path = L"Z:";
-  for (const char* c = unixPath; *c != '\0'; ++c) {
-    path += (*c == '/') ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*c));
-  }
-  return tvqtest::FileExists(path) ? path : L"";
-}
+using tvqtest::FfmpegPath;
 
 std::string ReadBytes(const std::wstring& path) {
   std::ifstream in(path.c_str(), std::ios::binary);

@@ -76,6 +76,19 @@ TEST_F(Connection, WithoutATypeTheDownstreamPreferencesComeFirst) {
 TEST_F(Connection, APreferenceEnumeratorThatNeverEndsDoesNotHangTheSearch) {
   m_input.m_preferred.m_succeedWithNothing = true;
   EXPECT_EQ(S_OK, Connect());  // our own type after the downstream pin's empty answer
+  ASSERT_EQ(S_OK, m_pin->Disconnect());
+  m_input.Disconnect();
+
+  // One that offers a type we refuse over and over: the search gives up on it after a bound.
+  CMediaType refused = StreamType(m_stream);
+  refused.SetSubtype(&MEDIASUBTYPE_RGB565);
+  m_input.m_preferred.m_succeedWithNothing = false;
+  m_input.m_preferred.m_types = {refused};
+  m_input.m_preferred.m_repeatForEver = true;
+  EXPECT_EQ(S_OK, Connect());
+  CMediaType mt;
+  m_pin->ConnectionMediaType(&mt);
+  EXPECT_EQ(MEDIASUBTYPE_RGB24, mt.subtype);
 }
 
 TEST_F(Connection, FailuresLeaveThePinUnconnectedWithTheirCodes) {

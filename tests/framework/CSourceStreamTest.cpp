@@ -65,20 +65,30 @@ TEST_F(Worker, FillBufferFalseEndsTheStreamOnceAndTheThreadWaits) {
   EXPECT_EQ(1, m_stream->m_threadsDestroyed);
 }
 
-TEST_F(Worker, FillBufferFailureEndsTheStreamAndAbortsTheGraph) {
-  m_stream->m_fillResult = [](int frame) { return frame == 1 ? E_FAIL : S_OK; };
+// A success code other than S_OK or S_FALSE is no licence to carry on either.
+class FillResults : public Worker, public ::testing::WithParamInterface<HRESULT> {};
+
+TEST_P(FillResults, AResultOtherThanOkOrFalseEndsTheStreamAndAbortsTheGraph) {
+  const HRESULT result = GetParam();
+  m_stream->m_fillResult = [result](int frame) { return frame == 1 ? result : S_OK; };
   ASSERT_EQ(S_OK, Connect());
   ASSERT_EQ(S_OK, m_filter->Pause());
   ASSERT_TRUE(WaitUntil([&] { return !m_graph.Events().empty(); }, kTimeoutMs));
+  // The thread waits for commands: it answers Run at once and fills nothing more.
+  ASSERT_EQ(S_OK, m_filter->Run(0));
   EXPECT_EQ(S_OK, m_filter->Stop());
   const auto events = m_graph.Events();
   ASSERT_EQ(1u, events.size());
   EXPECT_EQ(EC_ERRORABORT, events[0].code);
-  EXPECT_EQ(E_FAIL, events[0].param1);
+  EXPECT_EQ(result, events[0].param1);
   EXPECT_EQ(0, events[0].param2);
   EXPECT_EQ(1, m_input.m_endOfStreams);
   EXPECT_EQ(1, m_input.m_receives);
+  EXPECT_EQ(2, m_stream->m_fills);
 }
+
+INSTANTIATE_TEST_SUITE_P(FailureAndOddSuccess, FillResults,
+                         ::testing::Values(E_FAIL, static_cast<HRESULT>(2)));
 
 TEST_F(Worker, DownstreamRefusalStopsProductionWithoutEndOfStream) {
   m_input.m_receiveResult = S_FALSE;

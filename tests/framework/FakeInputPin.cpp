@@ -13,6 +13,7 @@ STDMETHODIMP FakeTypeEnumerator::Next(ULONG count, AM_MEDIA_TYPE** types, ULONG*
   for (; n < count && m_position < m_types.size(); ++n, ++m_position) {
     types[n] = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
     CopyMediaType(types[n], &m_types[m_position]);
+    if (m_repeatForEver && m_position + 1 == m_types.size()) m_position = static_cast<size_t>(-1);
   }
   if (fetched) *fetched = n;
   return n == count ? S_OK : S_FALSE;

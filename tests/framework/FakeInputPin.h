@@ -18,6 +18,7 @@ class FakeTypeEnumerator : public ComStub<IEnumMediaTypes> {
   std::vector<CMediaType> m_types;
   size_t m_position = 0;
   bool m_succeedWithNothing = false;  // a broken enumerator: S_OK without a type, for ever
+  bool m_repeatForEver = false;  // a broken enumerator: m_types over and over, never the end
 
   STDMETHODIMP Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) override;
   STDMETHODIMP Skip(ULONG) override { return E_NOTIMPL; }
