@@ -37,7 +37,8 @@ class CCaptureVideo {
   // this object is already waiting for an answer.
   bool Select();
   // Copies the latest sample into the picture; a sample shorter than one whole picture of the
-  // connected format is skipped and the previous frame drawn again. False only when nothing is selected.
+  // connected format is skipped and the previous frame drawn again. False only when nothing is
+  // selected.
   bool Capture();
   // Back to the unselected state; harmless when nothing is held. While a Select of this object
   // waits for an answer it does nothing: that Select releases what it built if it fails.
