@@ -37,3 +37,21 @@ class CSharedMemory {
   HANDLE m_mutex;
   int m_size;
 };
+
+// Holds one channel object's mutex for a block, waiting at most timeoutMs for it. An abandoned
+// mutex counts as held (its owner ended inside a copy); so does an object whose Create failed,
+// on which every copy copies nothing. The mutex is recursive, so the holder's own Read and Write
+// of the same object still get in: a block can keep two copies together.
+class SharedMemoryHold {
+ public:
+  SharedMemoryHold(const CSharedMemory& object, DWORD timeoutMs);
+  ~SharedMemoryHold();
+  SharedMemoryHold(const SharedMemoryHold&) = delete;
+  SharedMemoryHold& operator=(const SharedMemoryHold&) = delete;
+
+  bool Held() const { return m_held; }
+
+ private:
+  HANDLE m_mutex;  // not owned; null when no release is owed
+  bool m_held;
+};
