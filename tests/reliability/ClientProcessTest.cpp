@@ -65,7 +65,10 @@ int ClientMain(const std::vector<std::wstring>& args) {
 
   tvqtest::ComApartment com;
   ClientGraph client;
-  if (FAILED(com.Result()) || FAILED(client.Build())) return kClientNoGraph;
+  // Reconnecting with a new size reaches the grabber only when nothing stands between them.
+  const auto wiring =
+      resizing ? ClientGraph::Wiring::Direct : ClientGraph::Wiring::CaptureGraphBuilder;
+  if (FAILED(com.Result()) || FAILED(client.Build(wiring))) return kClientNoGraph;
   if (resizing && (tvqtest::AskFor(client.Config(), std::stol(args[5]), std::stol(args[6]),
                                    166666) != S_OK ||
                    FAILED(client.Disconnect()) || FAILED(client.Reconnect()))) {
