@@ -205,9 +205,10 @@ TEST_F(ManagerReliability, AClientStalledInsideItsReadNeverFreezesTheWindow) {
   RealManager manager(m_folder.Path(), Settings(2, 320, 240, "30"));
   ASSERT_TRUE(manager.Start());
   ASSERT_TRUE(tvqtest::WaitForPublishedFrames(2, kTimeoutMs));
-  CSharedMemory pixels;
-  ASSERT_TRUE(pixels.Create(tvq::kPixelObjectName, static_cast<int>(tvq::FrameBytes24(320, 240))));
   {
+    CSharedMemory pixels;
+    const int frameBytes = static_cast<int>(tvq::FrameBytes24(320, 240));
+    ASSERT_TRUE(pixels.Create(tvq::kPixelObjectName, frameBytes));
     SharedMemoryHold stalledClient(pixels, kTimeoutMs);
     ASSERT_TRUE(stalledClient.Held());
     // Answers all through a stretch of several ticks, every one of which finds the mutex held.
