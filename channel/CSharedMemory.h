@@ -8,7 +8,8 @@
 // asked for different sizes never reach past the section.
 //
 // Threads: an object is used by one thread at a time; the named mutex serialises the two
-// processes, and is held only while a view is mapped.
+// processes, and is held only while a view is mapped or for a short block that keeps two copies
+// together (SharedMemoryHold). Every wait on it is bounded by the caller's time-out.
 class CSharedMemory {
  public:
   CSharedMemory();
