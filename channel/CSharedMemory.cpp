@@ -30,20 +30,6 @@ SIZE_T ViewSize(const void* view) {
   return info.RegionSize;
 }
 
-// Releases the channel mutex when the copy is done; an abandoned mutex counts as acquired.
-class MutexHold {
- public:
-  explicit MutexHold(HANDLE mutex) : m_mutex(mutex) {}
-  ~MutexHold() {
-    if (m_mutex != nullptr) ReleaseMutex(m_mutex);
-  }
-  MutexHold(const MutexHold&) = delete;
-  MutexHold& operator=(const MutexHold&) = delete;
-
- private:
-  HANDLE m_mutex;
-};
-
 }  // namespace
 
 CSharedMemory::CSharedMemory() : m_mapping(nullptr), m_mutex(nullptr), m_size(0) {}
@@ -78,11 +64,8 @@ bool CSharedMemory::Write(const void* source, int length, DWORD timeoutMs) {
 }
 
 bool CSharedMemory::Copy(void* buffer, int length, DWORD timeoutMs, Direction direction) {
-  // A wait on a null mutex fails at once and, like an abandoned one, lets the call go on; the
-  // null mapping below then keeps it from touching anything.
-  const DWORD wait = WaitForSingleObject(m_mutex, timeoutMs);
-  if (wait == WAIT_TIMEOUT) return false;
-  MutexHold hold(wait == WAIT_FAILED ? nullptr : m_mutex);
+  SharedMemoryHold hold(*this, timeoutMs);
+  if (!hold.Held()) return false;
 
   if (m_mapping == nullptr || buffer == nullptr || length <= 0 || m_size <= 0) return true;
   tvq::UniqueMappedView view(MapViewOfFile(m_mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0));
@@ -108,4 +91,18 @@ void CSharedMemory::Close() {
     CloseHandle(m_mutex);
     m_mutex = nullptr;
   }
+}
+
+// A wait on a null mutex fails at once and, like an abandoned one, lets the caller go on; the
+// null mapping then keeps every copy from touching anything.
+SharedMemoryHold::SharedMemoryHold(const CSharedMemory& object, DWORD timeoutMs)
+    : m_mutex(nullptr), m_held(false) {
+  const DWORD wait = WaitForSingleObject(object.MutexHandle(), timeoutMs);
+  if (wait == WAIT_TIMEOUT) return;
+  m_held = true;
+  if (wait != WAIT_FAILED) m_mutex = object.MutexHandle();
+}
+
+SharedMemoryHold::~SharedMemoryHold() {
+  if (m_mutex != nullptr) ReleaseMutex(m_mutex);
 }

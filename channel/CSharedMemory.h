@@ -8,7 +8,8 @@
 // asked for different sizes never reach past the section.
 //
 // Threads: an object is used by one thread at a time; the named mutex serialises the two
-// processes, and is held only while a view is mapped.
+// processes, and is held only while a view is mapped or for a short block that keeps two copies
+// together (SharedMemoryHold). Every wait on it is bounded by the caller's time-out.
 class CSharedMemory {
  public:
   CSharedMemory();
@@ -36,4 +37,22 @@ class CSharedMemory {
   HANDLE m_mapping;
   HANDLE m_mutex;
   int m_size;
+};
+
+// Holds one channel object's mutex for a block, waiting at most timeoutMs for it. An abandoned
+// mutex counts as held (its owner ended inside a copy); so does an object whose Create failed,
+// on which every copy copies nothing. The mutex is recursive, so the holder's own Read and Write
+// of the same object still get in: a block can keep two copies together.
+class SharedMemoryHold {
+ public:
+  SharedMemoryHold(const CSharedMemory& object, DWORD timeoutMs);
+  ~SharedMemoryHold();
+  SharedMemoryHold(const SharedMemoryHold&) = delete;
+  SharedMemoryHold& operator=(const SharedMemoryHold&) = delete;
+
+  bool Held() const { return m_held; }
+
+ private:
+  HANDLE m_mutex;  // not owned; null when no release is owed
+  bool m_held;
 };

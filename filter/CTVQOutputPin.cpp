@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include "channel/ChannelNames.h"
+#include "channel/ChannelWait.h"
+#include "filter/CTVQSourceFilter.h"
 #include "filter/FilterIdentity.h"
 #include "filter/FilterSettings.h"
 #include "filter/FramePacing.h"
@@ -27,6 +29,14 @@ class TimerResolution {
 
 void FillWithNoise(BYTE* data, long size) {
   for (long i = 0; i < size; ++i) data[i] = static_cast<BYTE>(std::rand() % 255);
+}
+
+DWORD ChannelWaitFor(const tvq::VideoFormat& format) {
+  return tvq::ChannelWaitMs(static_cast<double>(format.interval) / 10000.0);
+}
+
+bool SameFormat(const tvq::VideoFormat& a, const tvq::VideoFormat& b) {
+  return a.interval == b.interval && std::memcmp(&a.header, &b.header, sizeof(a.header)) == 0;
 }
 
 }  // namespace
@@ -62,7 +72,7 @@ HRESULT CTVQOutputPin::GetMediaType(CMediaType* pmt) {
   if (!pmt) return E_POINTER;
   BYTE* block = pmt->AllocFormatBuffer(sizeof(VIDEOINFOHEADER));
   if (!block) return E_OUTOFMEMORY;
-  const tvq::VideoFormat current = m_formats.Current();
+  const tvq::VideoFormat current = m_formats.Offered();
   VIDEOINFOHEADER vih{};
   vih.AvgTimePerFrame = current.interval;
   vih.bmiHeader = current.header;
@@ -77,41 +87,65 @@ HRESULT CTVQOutputPin::GetMediaType(CMediaType* pmt) {
   return S_OK;
 }
 
+HRESULT CTVQOutputPin::CheckMediaType(const CMediaType* pmt) {
+  const HRESULT offered = CSourceStream::CheckMediaType(pmt);
+  if (offered == S_OK || pmt == nullptr) return offered;
+  tvq::VideoFormat proposed{};
+  if (tvq::CheckRequestedFormat(pmt, m_formats.Default(), &proposed) != S_OK) return offered;
+  return SameFormat(proposed, m_formats.Offered()) ? S_OK : offered;
+}
+
+// The picture of the agreed connection type, with its image size worked out from the picture:
+// a client may have connected with the stale size it gave SetFormat.
+bool CTVQOutputPin::ConnectionHeader(BITMAPINFOHEADER* header) const {
+  if (m_mt.FormatType() == nullptr || *m_mt.FormatType() != FORMAT_VideoInfo ||
+      m_mt.FormatLength() < sizeof(VIDEOINFOHEADER) || m_mt.Format() == nullptr) {
+    return false;
+  }
+  *header = reinterpret_cast<const VIDEOINFOHEADER*>(m_mt.Format())->bmiHeader;
+  header->biSizeImage = tvq::Rgb24ImageSize(header->biWidth, header->biHeight);
+  return true;
+}
+
 HRESULT CTVQOutputPin::DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPERTIES* pProps) {
   CAutoLock lock(m_pFilter->pStateLock());
   if (!pAlloc || !pProps) return E_POINTER;
   // The agreed connection type decides the buffer, not a format chosen since.
-  if (m_mt.FormatType() == nullptr || *m_mt.FormatType() != FORMAT_VideoInfo ||
-      m_mt.FormatLength() < sizeof(VIDEOINFOHEADER) || m_mt.Format() == nullptr) {
-    return VFW_E_INVALIDMEDIATYPE;
-  }
-  const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(m_mt.Format());
+  BITMAPINFOHEADER connection{};
+  if (!ConnectionHeader(&connection)) return VFW_E_INVALIDMEDIATYPE;
 
   ALLOCATOR_PROPERTIES request = *pProps;
   if (request.cBuffers == 0) request.cBuffers = 2;
-  request.cbBuffer = static_cast<long>(vih->bmiHeader.biSizeImage);
+  request.cbBuffer = static_cast<long>(connection.biSizeImage);
   ALLOCATOR_PROPERTIES actual{};
   const HRESULT hr = pAlloc->SetProperties(&request, &actual);
   if (FAILED(hr)) return hr;
   return actual.cbBuffer < request.cbBuffer ? E_FAIL : S_OK;
 }
 
-void CTVQOutputPin::Publish(const tvq::VideoFormat& format) {
-  m_format.Write(&format.header, sizeof(format.header), INFINITE);
-  m_interval.Write(&format.interval, sizeof(format.interval), INFINITE);
+// The format object's mutex is held across both writes, so that a format never meets another
+// filter's interval, and so that looking for a streaming filter and writing are one step: the
+// streaming filter takes the single-instance mutex before it publishes. False when the Manager
+// held an object longer than an interval and nothing or only the format was written.
+bool CTVQOutputPin::Publish(const tvq::VideoFormat& format, PublishWhen when) {
+  const DWORD waitMs = ChannelWaitFor(format);
+  SharedMemoryHold hold(m_format, waitMs);
+  if (!hold.Held()) return false;
+  if (when == PublishWhen::NoFilterStreams && CTVQSourceFilter::AnyFilterStreams()) return true;
+  m_format.Write(&format.header, sizeof(format.header), waitMs);
+  return m_interval.Write(&format.interval, sizeof(format.interval), waitMs);
 }
 
-// The Manager must compose what the samples hold. A stop returns the offer to the default, but
-// the connection keeps the picture it was made with, so a run without reconnecting publishes the
-// connection's picture (with the interval the worker paces by). The publication stands even when
-// the activation fails.
+// The Manager must compose what the samples hold. A stop returns the offer to the default (or
+// to a choice made while streaming), but the connection keeps the picture it was made with, so a
+// run without reconnecting publishes the connection's picture (with the interval the worker paces
+// by). The publication stands even when the activation fails; one that a stalled Manager kept
+// out is tried again by the worker.
 HRESULT CTVQOutputPin::Active() {
   tvq::VideoFormat published = m_formats.Current();
-  if (IsConnected() && m_mt.FormatType() != nullptr && *m_mt.FormatType() == FORMAT_VideoInfo &&
-      m_mt.FormatLength() >= sizeof(VIDEOINFOHEADER) && m_mt.Format() != nullptr) {
-    published.header = reinterpret_cast<const VIDEOINFOHEADER*>(m_mt.Format())->bmiHeader;
-  }
-  Publish(published);
+  if (IsConnected()) ConnectionHeader(&published.header);
+  m_streamingFormat = published;
+  m_unpublished = !Publish(published, PublishWhen::Always);
   return CSourceStream::Active();
 }
 
@@ -124,12 +158,21 @@ HRESULT CTVQOutputPin::Inactive() {
   return hr;
 }
 
+// A Manager that holds the channel longer than a frame interval is stalled: the client gets the
+// last whole picture again, on time, rather than a wait with it. Until the Manager has been told
+// this filter's picture, the pixel object may hold a picture of another size.
 void CTVQOutputPin::CopyFrame(BYTE* data, long size) {
   if (size <= 0) return;
-  if (m_pixels.MappingHandle() != nullptr) {
-    m_pixels.Read(data, static_cast<int>(size), INFINITE);
-  } else {
+  if (m_pixels.MappingHandle() == nullptr) {
     FillWithNoise(data, size);
+    return;
+  }
+  if (m_unpublished && Publish(m_streamingFormat, PublishWhen::Always)) m_unpublished = false;
+  if (!m_unpublished &&
+      m_pixels.Read(data, static_cast<int>(size), ChannelWaitFor(m_formats.Current()))) {
+    m_lastPicture.Keep(data, size);
+  } else {
+    m_lastPicture.CopyTo(data, size);
   }
 }
 
@@ -158,13 +201,19 @@ STDMETHODIMP CTVQOutputPin::SetFormat(AM_MEDIA_TYPE* pmt) {
   tvq::VideoFormat accepted{};
   const HRESULT hr = tvq::CheckRequestedFormat(pmt, m_formats.Default(), &accepted);
   if (hr != S_OK) return hr;
+  // While this filter streams its samples keep the connection's picture: the choice waits for the
+  // next start.
+  if (m_pFilter->IsActive()) {
+    m_formats.Keep(accepted);
+    return S_OK;
+  }
   m_formats.Select(accepted);
-  Publish(accepted);
+  Publish(accepted, PublishWhen::NoFilterStreams);
   return S_OK;
 }
 
 STDMETHODIMP CTVQOutputPin::GetFormat(AM_MEDIA_TYPE** ppmt) {
-  return tvq::CreateMediaType(m_formats.Current(), ppmt);
+  return tvq::CreateMediaType(m_formats.Offered(), ppmt);
 }
 
 STDMETHODIMP CTVQOutputPin::GetNumberOfCapabilities(int* piCount, int* piSize) {
@@ -179,7 +228,7 @@ STDMETHODIMP CTVQOutputPin::GetNumberOfCapabilities(int* piCount, int* piSize) {
 STDMETHODIMP CTVQOutputPin::GetStreamCaps(int iIndex, AM_MEDIA_TYPE** ppmt, BYTE* pSCC) {
   if (iIndex > 0) return S_FALSE;
   if (!pSCC) return E_NOTIMPL;
-  const HRESULT hr = tvq::CreateMediaType(m_formats.Current(), ppmt);
+  const HRESULT hr = tvq::CreateMediaType(m_formats.Offered(), ppmt);
   if (FAILED(hr)) return hr;
   VIDEO_STREAM_CONFIG_CAPS caps;
   tvq::FillStreamCaps(m_formats.Default(), &caps);

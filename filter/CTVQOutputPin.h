@@ -7,6 +7,7 @@
 
 #include "channel/CSharedMemory.h"
 #include "filter/CFormatSelection.h"
+#include "filter/HeldPicture.h"
 #include "framework/CCritSec.h"
 #include "framework/CSourceStream.h"
 
@@ -19,6 +20,11 @@
 // threads without the state lock; GetMediaType, DecideBufferSize, Active and Inactive under it.
 // FillBuffer runs on the worker thread and takes only the fill lock (never the state lock). The
 // current format is shared through CFormatSelection, whose own lock is held only for a copy.
+//
+// Only the filter that streams (the one holding the single-instance mutex) tells the Manager
+// what to compose: the format and interval objects must always match its samples. Another
+// filter keeps its choice to itself until it starts; a choice made while streaming waits for
+// the next start.
 class CTVQOutputPin : public CSourceStream, public IAMStreamConfig, public IKsPropertySet {
  public:
   // Resolves the settings path (registry, else the open-file dialog), builds the default format
@@ -32,6 +38,9 @@ class CTVQOutputPin : public CSourceStream, public IAMStreamConfig, public IKsPr
 
   using CSourceStream::GetMediaType;
   HRESULT GetMediaType(CMediaType* pmt) override;
+  // The offered type, or exactly the type a client last gave SetFormat (whose image size may be
+  // stale): clients connect with the type they chose.
+  HRESULT CheckMediaType(const CMediaType* pmt) override;
   HRESULT DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPERTIES* pProps) override;
   HRESULT Active() override;
   HRESULT Inactive() override;
@@ -56,7 +65,9 @@ class CTVQOutputPin : public CSourceStream, public IAMStreamConfig, public IKsPr
 
  private:
   void CreateChannelObjects();
-  void Publish(const tvq::VideoFormat& format);
+  enum class PublishWhen { Always, NoFilterStreams };
+  bool Publish(const tvq::VideoFormat& format, PublishWhen when);
+  bool ConnectionHeader(BITMAPINFOHEADER* header) const;
   void CopyFrame(BYTE* data, long size);
 
   CSharedMemory m_format;    // TVQ_BIH_SharedMemory: written here, read by the Manager
@@ -64,6 +75,10 @@ class CTVQOutputPin : public CSourceStream, public IAMStreamConfig, public IKsPr
   CSharedMemory m_pixels;    // TVQ_Data_SharedMemory: written by the Manager, read here
   CCritSec m_fillLock;       // held for each whole FillBuffer call
   CFormatSelection m_formats;
+  HeldPicture m_lastPicture;  // the worker's last whole picture, for a stalled Manager
+  // What Active published, or tried to: set before the worker starts, then read by it.
+  tvq::VideoFormat m_streamingFormat{};
+  std::atomic<bool> m_unpublished{false};  // Active's publication timed out; the worker retries
   // Samples filled since the pin last became inactive; the worker counts, Inactive resets.
   std::atomic<LONGLONG> m_frameCounter{0};
 };

@@ -45,9 +45,17 @@ STDMETHODIMP CTVQSourceFilter::Pause() {
   return hr;
 }
 
+// The mutex goes only once the worker has ended: another filter may publish its own format as
+// soon as it can take it, and this filter's last samples must not meet that format's frames.
 STDMETHODIMP CTVQSourceFilter::Stop() {
+  const HRESULT hr = CSource::Stop();
   m_singleInstance.Reset();
-  return CSource::Stop();
+  return hr;
+}
+
+bool CTVQSourceFilter::AnyFilterStreams() {
+  tvq::UniqueKernelHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, tvq::kSingleInstanceMutexName));
+  return mutex.IsValid();
 }
 
 STDMETHODIMP CTVQSourceFilter::GetState(DWORD, FILTER_STATE* pState) {

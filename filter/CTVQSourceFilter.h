@@ -12,7 +12,8 @@ class CTVQOutputPin;
 // "Mutex of TVQ Filter" exists exactly while one is.
 //
 // Threads: Pause, Stop and GetState run on the thread that drives the graph; the mutex is taken
-// and given back outside the state lock, before or after the base behaviour that takes it.
+// before the base behaviour of Pause and given back after that of Stop, outside the state lock,
+// so that it covers every sample the filter delivers.
 class CTVQSourceFilter : public CSource {
  public:
   // The class factory's creation function: S_OK in *phr when the filter and its pin were both
@@ -28,6 +29,9 @@ class CTVQSourceFilter : public CSource {
   STDMETHODIMP GetState(DWORD timeoutMs, FILTER_STATE* pState) override;
 
   CTVQOutputPin* OutputPin() const { return m_pPin; }
+
+  // True while any filter object in the user's logon is paused or running, this one included.
+  static bool AnyFilterStreams();
 
  private:
   CTVQSourceFilter(IUnknown* outer, HRESULT* phr);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "channel/CSharedMemory.h"
+#include "channel/ChannelWait.h"
 #include "manager/composition/CImage.h"
 #include "manager/composition/ISlotTable.h"
 #include "manager/composition/SlotLayout.h"
@@ -26,6 +27,9 @@ CCompositor::CCompositor(CImage& canvas, CSharedMemory& format, CSharedMemory& i
       m_stampFrames(GetEnvironmentVariableW(tvq::kBenchStampVariable, nullptr, 0) > 0) {}
 
 bool CCompositor::Tick(ISlotTable& slots, double& outputFrameRate) {
+  // A client stalled inside its own copy must not freeze the window: a channel object still
+  // held after about one tick is skipped until the next tick.
+  m_channelWaitMs = tvq::ChannelWaitMs(1000.0 / outputFrameRate);
   const bool recreated = FollowFormat();
   FollowInterval(outputFrameRate);
   m_drewLastTick = false;
@@ -56,7 +60,7 @@ bool CCompositor::IsAcceptableFormat(const BITMAPINFOHEADER& header, int maxWidt
 bool CCompositor::FollowFormat() {
   BITMAPINFOHEADER header = {};
   // A section no filter has written yet reads as zeros: the canvas keeps its size.
-  if (!m_format.Read(&header, sizeof(header), INFINITE)) return false;
+  if (!m_format.Read(&header, sizeof(header), m_channelWaitMs)) return false;
   if (header.biWidth == 0 || header.biHeight == 0) return false;
   if (header.biWidth == m_canvas.Width() && header.biHeight == m_canvas.Height()) return false;
   // A header no filter could have written would only make the canvas unpublishable (or
@@ -70,7 +74,7 @@ bool CCompositor::FollowFormat() {
 
 void CCompositor::FollowInterval(double& outputFrameRate) {
   std::int64_t interval = 0;
-  if (!m_interval.Read(&interval, sizeof(interval), INFINITE)) return;
+  if (!m_interval.Read(&interval, sizeof(interval), m_channelWaitMs)) return;
   // A negative interval means nothing; it would only show a negative rate.
   if (interval <= 0) return;
   const double rate = kReferenceTimePerSecond / static_cast<double>(interval);
@@ -101,7 +105,8 @@ void CCompositor::Publish() {
   // The pixels are read straight from memory: GDI must have finished every blit.
   GdiFlush();
   if (m_stampFrames) StampFrame();
-  m_pixels.Write(m_canvas.LowestAddress(), static_cast<int>(m_canvas.BufferBytes()), INFINITE);
+  m_pixels.Write(m_canvas.LowestAddress(), static_cast<int>(m_canvas.BufferBytes()),
+                 m_channelWaitMs);
 }
 
 void CCompositor::StampFrame() {

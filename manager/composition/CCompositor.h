@@ -31,7 +31,8 @@ struct BenchStamp {
 //
 // The canvas and the three channel objects belong to the Manager's process-wide state; the
 // compositor only works on them. Threads: the GUI thread only. Each channel access waits on that
-// object's named mutex without a time-out, one object at a time (format, interval, pixels).
+// object's named mutex for about one tick at most, one object at a time (format, interval,
+// pixels).
 class CCompositor {
  public:
   // maxWidth and maxHeight are the configured output size: the filter never offers a larger
@@ -76,5 +77,6 @@ class CCompositor {
   int m_maxWidth;
   int m_maxHeight;
   bool m_stampFrames;
+  DWORD m_channelWaitMs = 0;  // set by each tick from the rate it composes at
   std::int64_t m_framesStamped = 0;
 };

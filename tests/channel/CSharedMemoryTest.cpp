@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "channel/ChannelNames.h"
+#include "channel/ChannelWait.h"
 #include "tests/common/ChildProcess.h"
 
 namespace {
@@ -236,12 +238,31 @@ TEST(SharedMemory, ReadTimesOutWhileTheOtherSideHoldsTheMutex) {
   unsigned char buffer[16] = {0x42};
   EXPECT_FALSE(memory.Read(buffer, sizeof(buffer), 20));
   EXPECT_EQ(0x42, buffer[0]);
+  EXPECT_FALSE(SharedMemoryHold(memory, 20).Held());
   SetEvent(release);
   WaitForSingleObject(holder, 10000);
   EXPECT_TRUE(memory.Read(buffer, sizeof(buffer), 1000));
+  {
+    SharedMemoryHold hold(memory, 1000);
+    ASSERT_TRUE(hold.Held());
+    EXPECT_TRUE(memory.Write(buffer, sizeof(buffer), 0)) << "the holder's own copies get in";
+  }
   CloseHandle(holder);
   CloseHandle(ready);
   CloseHandle(release);
+}
+
+TEST(ChannelWait, AboutOneFrameIntervalAndNeverOverHalfASecond) {
+  const struct {
+    double intervalMs;
+    DWORD waitMs;
+  } cases[] = {{33.3333, 34}, {66.6666, 67}, {16.0, 16}, {0.1, 1}, {499.5, 500}, {1000.0, 500},
+               {0.0, 500}, {-5.0, 500}, {std::numeric_limits<double>::infinity(), 500},
+               {std::numeric_limits<double>::quiet_NaN(), 500}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.intervalMs);
+    EXPECT_EQ(c.waitMs, tvq::ChannelWaitMs(c.intervalMs));
+  }
 }
 
 TEST(SharedMemoryTwoProcesses, HeaderIntervalAndFrameCrossInBothDirections) {

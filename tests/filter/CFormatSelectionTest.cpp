@@ -23,6 +23,23 @@ TEST(FormatSelection, StartsAtTheDefaultAndResetsToIt) {
   EXPECT_EQ(666666, selection.Current().interval);
 }
 
+// A choice made while streaming is offered at once but paced and published only after the stop,
+// which then keeps it instead of returning to the default.
+TEST(FormatSelection, AChoiceKeptWhileStreamingTakesEffectAtTheStop) {
+  CFormatSelection selection(Format(1024, 768, 666666));
+  selection.Select(Format(640, 480, 1000000));
+  selection.Keep(Format(320, 240, 2000000));
+  EXPECT_EQ(320, selection.Offered().header.biWidth);
+  EXPECT_EQ(640, selection.Current().header.biWidth);
+  EXPECT_EQ(1000000, selection.Current().interval);
+  selection.Reset();
+  EXPECT_EQ(320, selection.Current().header.biWidth);
+  EXPECT_EQ(2000000, selection.Current().interval);
+  selection.Reset();
+  EXPECT_EQ(1024, selection.Offered().header.biWidth);
+  EXPECT_EQ(1024, selection.Current().header.biWidth);
+}
+
 // The worker thread reads the current choice while a client thread changes it: every read must
 // be one of the written pairs, never the header of one and the interval of the other, and never
 // half of a 64-bit interval.

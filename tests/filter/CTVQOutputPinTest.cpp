@@ -195,12 +195,22 @@ TEST_F(StreamConfig, AcceptedFormatIsOfferedAndPublished) {
   EXPECT_EQ(640, mt.Vih().bmiHeader.biWidth);
 }
 
-// ffmpeg's -video_size changes biWidth and biHeight and leaves the image size stale.
+// ffmpeg's -video_size changes biWidth and biHeight and leaves the image size stale; the client
+// then connects with exactly the type it gave SetFormat.
 TEST_F(StreamConfig, StaleImageSizeIsAcceptedAndRecomputedEverywhere) {
-  ASSERT_EQ(S_OK, AskFor(Config(), 320, 240, 2000000));
+  TaskMediaType chosen;
+  ASSERT_EQ(S_OK, Config()->GetFormat(&chosen.mt));
+  chosen.Vih().bmiHeader.biWidth = 320;
+  chosen.Vih().bmiHeader.biHeight = 240;
+  chosen.Vih().AvgTimePerFrame = 2000000;
+  ASSERT_EQ(S_OK, Config()->SetFormat(chosen.mt));
   EXPECT_EQ(230400u, CurrentOffer(Config()).bmiHeader.biSizeImage);
   EXPECT_EQ(230400u, tvqtest::ReadPublished().header.biSizeImage);
   EXPECT_EQ(2000000, tvqtest::ReadPublished().interval);
+
+  EXPECT_EQ(S_OK, m_filter.outputPin->QueryAccept(chosen.mt));
+  chosen.Vih().AvgTimePerFrame = 1000000;
+  EXPECT_EQ(S_FALSE, m_filter.outputPin->QueryAccept(chosen.mt)) << "not the type chosen";
 }
 
 TEST_F(StreamConfig, RefusedFormatChangesNeitherOfferNorChannel) {
@@ -326,6 +336,21 @@ TEST_F(BufferSize, RequestedCountIsKeptAndTheConnectionSizeWinsOverALaterChoice)
   ALLOCATOR_PROPERTIES props{5, 100, 1, 0};
   EXPECT_EQ(S_OK, m_filter.pin->DecideBufferSize(&m_allocator, &props));
   EXPECT_EQ(5, m_allocator.requested.cBuffers);
+  EXPECT_EQ(921600, m_allocator.requested.cbBuffer);
+}
+
+// A connection made with the stale image size of a client's SetFormat still gets whole pictures.
+TEST_F(BufferSize, AStaleImageSizeInTheConnectionAsksForTheWholePicture) {
+  TaskMediaType chosen;
+  ASSERT_EQ(S_OK, Config()->GetFormat(&chosen.mt));
+  chosen.Vih().bmiHeader.biWidth = 640;
+  chosen.Vih().bmiHeader.biHeight = 480;
+  ASSERT_EQ(S_OK, Config()->SetFormat(chosen.mt));
+  const CMediaType type(*chosen.mt);
+  ASSERT_EQ(S_OK, m_filter.pin->CheckMediaType(&type));
+  ASSERT_EQ(S_OK, m_filter.pin->SetMediaType(&type));
+  ALLOCATOR_PROPERTIES props{0, 0, 1, 0};
+  EXPECT_EQ(S_OK, m_filter.pin->DecideBufferSize(&m_allocator, &props));
   EXPECT_EQ(921600, m_allocator.requested.cbBuffer);
 }
 

@@ -227,4 +227,21 @@ TEST_F(Ffmpeg, ManagerPixelsArriveUprightInTheirColours) {
   }
 }
 
+// A Manager stalled holding the pixel object (suspended, in a debugger) since before the client
+// opened the camera: the recording still ends on time, with whole black frames of its size.
+TEST_F(Ffmpeg, RecordingEndsOnTimeWhileAStalledManagerHoldsThePixels) {
+  CSharedMemory pixels;
+  ASSERT_TRUE(pixels.Create(tvq::kPixelObjectName, 921600));
+  const std::vector<BYTE> frame = BottomUpFrame(640, 480);
+  pixels.Write(frame.data(), static_cast<int>(frame.size()), INFINITE);
+  SharedMemoryHold stalled(pixels, INFINITE);
+  ASSERT_TRUE(stalled.Held());
+  const FfmpegRun run = Record(L"", 10);
+  ASSERT_TRUE(run.finished) << "the recording hung with the Manager\n" << run.log;
+  EXPECT_EQ(0u, run.exitCode) << run.log;
+  const std::string frames = RecordedFrames();
+  EXPECT_EQ(10u * 640 * 480 * 3, frames.size());
+  EXPECT_TRUE(AllZero(frames)) << "a picture never delivered before";
+}
+
 }  // namespace

@@ -5,12 +5,16 @@
 
 #include <vfwmsgs.h>
 
+#include "channel/CSharedMemory.h"
+#include "channel/ChannelNames.h"
+#include "channel/FrameGeometry.h"
 #include "channel/UniqueHandle.h"
 #include "filter/FilterIdentity.h"
 #include "tests/common/ChildProcess.h"
 #include "tests/filter/FilterTestSupport.h"
 #include "tests/reliability/ClientGraph.h"
 #include "tests/reliability/FakeManager.h"
+#include "tests/reliability/FramePattern.h"
 #include "tests/reliability/ResourceCounts.h"
 
 namespace {
@@ -40,24 +44,44 @@ bool SingleInstanceMutexExists() {
   return mutex.IsValid();
 }
 
-// "client" <frames event> <stop event> <frame count> <go event or -> <any|pattern>: builds the
-// graph, waits for the go event if any, runs, sets the frames event once frame count samples (or
-// well-formed pattern frames) arrived, and stops when the stop event is set. Its exit code says
-// how it went (ClientExit).
+// "client" <frames event> <stop event> <frame count> <go event or -> <any|pattern>
+// [<width> <height> <refused event>]: builds the graph, waits for the go event if any, runs, sets
+// the frames event once frame count samples (or well-formed pattern frames) arrived, and stops
+// when the stop event is set. With a size it first chooses that size and reconnects; when its run
+// is then refused it sets the refused event, waits for the go event and runs again. Its exit code
+// says how it went (ClientExit).
 int ClientMain(const std::vector<std::wstring>& args) {
-  if (args.size() != 5) return kClientBadArguments;
+  if (args.size() != 5 && args.size() != 8) return kClientBadArguments;
   tvq::UniqueKernelHandle framesEvent(OpenEventW(EVENT_MODIFY_STATE, FALSE, args[0].c_str()));
   tvq::UniqueKernelHandle stopEvent(OpenEventW(SYNCHRONIZE, FALSE, args[1].c_str()));
   const LONG frameCount = std::stol(args[2]);
   tvq::UniqueKernelHandle goEvent;
   if (args[3] != L"-") goEvent.Reset(OpenEventW(SYNCHRONIZE, FALSE, args[3].c_str()));
   if (!framesEvent || !stopEvent || (args[3] != L"-" && !goEvent)) return kClientBadArguments;
+  const bool resizing = args.size() == 8;
+  tvq::UniqueKernelHandle refusedEvent;
+  if (resizing) refusedEvent.Reset(OpenEventW(EVENT_MODIFY_STATE, FALSE, args[7].c_str()));
+  if (resizing && (!refusedEvent || !goEvent)) return kClientBadArguments;
 
   tvqtest::ComApartment com;
   ClientGraph client;
-  if (FAILED(com.Result()) || FAILED(client.Build())) return kClientNoGraph;
-  if (goEvent) WaitForSingleObject(goEvent.Get(), kTimeoutMs);
-  const HRESULT hr = client.Run();
+  // Reconnecting with a new size reaches the grabber only when nothing stands between them.
+  const auto wiring =
+      resizing ? ClientGraph::Wiring::Direct : ClientGraph::Wiring::CaptureGraphBuilder;
+  if (FAILED(com.Result()) || FAILED(client.Build(wiring))) return kClientNoGraph;
+  if (resizing && (tvqtest::AskFor(client.Config(), std::stol(args[5]), std::stol(args[6]),
+                                   166666) != S_OK ||
+                   FAILED(client.Disconnect()) || FAILED(client.Reconnect()))) {
+    return kClientNoGraph;
+  }
+  if (goEvent && !resizing) WaitForSingleObject(goEvent.Get(), kTimeoutMs);
+  HRESULT hr = client.Run();
+  if (hr == kAnotherFilterRuns && resizing) {
+    client.Stop();
+    SetEvent(refusedEvent.Get());
+    WaitForSingleObject(goEvent.Get(), kTimeoutMs);
+    hr = client.Run();
+  }
   if (hr == kAnotherFilterRuns) return kClientRefused;
   if (FAILED(hr)) return kClientRunFailed;
   const bool pattern = args[4] == L"pattern";
@@ -77,14 +101,17 @@ tvqtest::ChildMode g_client(L"client", &ClientMain);
 class Client {
  public:
   // With a Manager running, pattern: the frames counted must be well formed.
-  explicit Client(LONG frameCount, const std::wstring& goEvent = L"-", bool pattern = false)
+  // resizing: the extra arguments of a client that chooses another size (see ClientMain).
+  explicit Client(LONG frameCount, const std::wstring& goEvent = L"-", bool pattern = false,
+                  const std::vector<std::wstring>& resizing = {})
       : m_framesName(tvqtest::UniqueEventName(L"frames")),
         m_stopName(tvqtest::UniqueEventName(L"stop")),
         m_frames(CreateEventW(nullptr, TRUE, FALSE, m_framesName.c_str())),
         m_stop(CreateEventW(nullptr, TRUE, FALSE, m_stopName.c_str())),
         m_process(ChildProcess::StartSelf(
-            L"client", {m_framesName, m_stopName, std::to_wstring(frameCount), goEvent,
-                        pattern ? L"pattern" : L"any"})) {}
+            L"client", Arguments({m_framesName, m_stopName, std::to_wstring(frameCount), goEvent,
+                                  pattern ? L"pattern" : L"any"},
+                                 resizing))) {}
 
   ChildProcess& Process() { return m_process; }
   // True once the frames arrived; false when the process ended first or time ran out.
@@ -105,6 +132,12 @@ class Client {
   }
 
  private:
+  static std::vector<std::wstring> Arguments(std::vector<std::wstring> first,
+                                             const std::vector<std::wstring>& more) {
+    first.insert(first.end(), more.begin(), more.end());
+    return first;
+  }
+
   std::wstring m_framesName;
   std::wstring m_stopName;
   tvq::UniqueKernelHandle m_frames;
@@ -154,6 +187,55 @@ TEST_F(ClientProcesses, TwoClientsOpeningTheCameraAtOnceGetOneRunningCameraWithW
   EXPECT_EQ(kClientRefused, refused.ExitCode());
   EXPECT_TRUE(running.WaitForFrames()) << "exit code " << running.ExitCode();
   EXPECT_EQ(kClientDone, running.Stop()) << "torn, misshapen or wrongly sized frames";
+  EXPECT_TRUE(manager.Stop());
+}
+
+// A second client that chooses another size while the first streams must not change the first
+// one's picture: the Manager goes on composing the streaming client's size, and composes the
+// second one's once that one runs.
+TEST_F(ClientProcesses, ASecondClientsSizeWaitsUntilItRunsAndNeverReachesTheFirstsFrames) {
+  tvqtest::FakeManagerProcess manager(160, 120);
+  ASSERT_TRUE(manager.WaitReady());
+  Client a(30, L"-", true);
+  ASSERT_TRUE(a.WaitForFrames()) << "exit code " << a.ExitCode();
+
+  const std::wstring retryName = tvqtest::UniqueEventName(L"retry");
+  const std::wstring refusedName = tvqtest::UniqueEventName(L"refused");
+  tvq::UniqueKernelHandle retry(CreateEventW(nullptr, TRUE, FALSE, retryName.c_str()));
+  tvq::UniqueKernelHandle refused(CreateEventW(nullptr, TRUE, FALSE, refusedName.c_str()));
+  Client b(30, retryName, true, {L"80", L"60", refusedName});
+  HANDLE waits[2] = {refused.Get(), b.Process().Handle()};
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, waits, FALSE, kTimeoutMs))
+      << "the second client was not refused; exit code " << b.ExitCode();
+
+  // The Manager goes on composing whole frames of the first client's size.
+  const int frameBytes = static_cast<int>(tvq::FrameBytes24(160, 120));
+  CSharedMemory pixels;
+  ASSERT_TRUE(pixels.Create(tvq::kPixelObjectName, frameBytes));
+  std::vector<BYTE> frame(static_cast<size_t>(frameBytes));
+  int seeds = 0;
+  int lastSeed = -1;
+  EXPECT_TRUE(tvqtest::WaitUntil(
+      [&] {
+        pixels.Read(frame.data(), frameBytes, INFINITE);
+        const int seed = tvqtest::PatternSeed(frame.data(), frame.size(), 160, 120);
+        if (seed < 0) return true;  // a misshapen frame ends the wait, and the check below fails
+        if (seed != lastSeed) ++seeds;
+        lastSeed = seed;
+        return seeds >= 5;
+      },
+      kTimeoutMs));
+  EXPECT_GE(lastSeed, 0) << "the Manager composes another size than the streaming client's";
+  EXPECT_EQ(160, tvqtest::ReadPublished().header.biWidth);
+  EXPECT_EQ(120, tvqtest::ReadPublished().header.biHeight);
+  EXPECT_EQ(kClientDone, a.Stop()) << "torn, misshapen or wrongly sized frames";
+
+  SetEvent(retry.Get());
+  EXPECT_TRUE(b.WaitForFrames()) << "exit code " << b.ExitCode();
+  EXPECT_EQ(80, tvqtest::ReadPublished().header.biWidth);
+  EXPECT_EQ(60, tvqtest::ReadPublished().header.biHeight);
+  EXPECT_EQ(166666, tvqtest::ReadPublished().interval);
+  EXPECT_EQ(kClientDone, b.Stop());
   EXPECT_TRUE(manager.Stop());
 }
 

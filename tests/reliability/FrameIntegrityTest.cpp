@@ -140,4 +140,39 @@ TEST_F(FrameIntegrity, ManagerKilledHoldingThePixelMutexNeitherStopsTheClientNor
   EXPECT_TRUE(second.Stop());
 }
 
+// A Manager stalled holding the pixel mutex (suspended, in a debugger) must not stall the client:
+// samples go on arriving, each the last whole picture again, and Stop returns at once.
+TEST_F(FrameIntegrity, ManagerStalledHoldingThePixelMutexNeitherStallsTheClientNorItsStop) {
+  auto manager = std::make_unique<FakeManagerProcess>(320, 240);
+  ASSERT_TRUE(manager->WaitReady());
+  LocalFilter f;
+  ASSERT_TRUE(f.IsValid());
+  ASSERT_EQ(S_OK, f.outputPin->Connect(&m_sink, nullptr));
+  m_checker.NewRun();
+  ASSERT_EQ(S_OK, f.filter->Run(0));
+  ASSERT_TRUE(m_checker.WaitForGoodFrames(3, kTimeoutMs));
+  ASSERT_TRUE(manager->Stop());
+  manager.reset();
+
+  const std::wstring heldName = tvqtest::UniqueEventName(L"held");
+  tvq::UniqueKernelHandle held(CreateEventW(nullptr, TRUE, FALSE, heldName.c_str()));
+  ChildProcess holder = ChildProcess::StartSelf(tvqtest::kHoldPixelMutexMode, {heldName});
+  ASSERT_TRUE(holder.IsValid());
+  HANDLE waits[2] = {held.Get(), holder.Handle()};
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, waits, FALSE, kTimeoutMs));
+  const int lastSeed = m_checker.LastId();
+  const LONG received = m_sink.Received();
+  EXPECT_TRUE(m_sink.WaitForSamples(received + 10, kTimeoutMs)) << "the client stalls with it";
+  EXPECT_EQ(lastSeed, m_checker.LastId()) << "the last whole picture is delivered again";
+
+  const ULONGLONG stopStart = GetTickCount64();
+  EXPECT_EQ(S_OK, f.filter->Stop());
+  EXPECT_LT(GetTickCount64() - stopStart, 1000u) << "Stop waited for the stalled Manager";
+  EXPECT_EQ(0, m_checker.Bad());
+  EXPECT_EQ(0, m_sink.Malformed());
+  holder.Kill();
+  f.outputPin->Disconnect();
+  m_sink.Disconnect();
+}
+
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "channel/CSharedMemory.h"
 #include "channel/ChannelNames.h"
+#include "channel/FrameGeometry.h"
 #include "channel/UniqueHandle.h"
 #include "filter/FilterIdentity.h"
 #include "tests/common/Pixels24.h"
@@ -195,6 +196,29 @@ TEST_F(ManagerReliability, KilledInsideItsFrameWriteTheClientGoesOnAndANewManage
     sink.Disconnect();
     ExpectCleanEnd(second, true);
   }
+}
+
+// A client stalled inside its read of the pixel object (suspended, in a debugger) holds the
+// mutex: the Manager skips its publications, its window keeps answering, and it publishes again
+// once the client lets go.
+TEST_F(ManagerReliability, AClientStalledInsideItsReadNeverFreezesTheWindow) {
+  RealManager manager(m_folder.Path(), Settings(2, 320, 240, "30"));
+  ASSERT_TRUE(manager.Start());
+  ASSERT_TRUE(tvqtest::WaitForPublishedFrames(2, kTimeoutMs));
+  {
+    CSharedMemory pixels;
+    const int frameBytes = static_cast<int>(tvq::FrameBytes24(320, 240));
+    ASSERT_TRUE(pixels.Create(tvq::kPixelObjectName, frameBytes));
+    SharedMemoryHold stalledClient(pixels, kTimeoutMs);
+    ASSERT_TRUE(stalledClient.Held());
+    // Answers all through a stretch of several ticks, every one of which finds the mutex held.
+    for (const ULONGLONG end = GetTickCount64() + 500; GetTickCount64() < end;) {
+      ASSERT_TRUE(manager.Responds(2000)) << "the window froze with the client";
+    }
+  }
+  EXPECT_TRUE(tvqtest::WaitForPublishedFrames(3, kTimeoutMs)) << "no publication after the stall";
+  EXPECT_TRUE(manager.Responds());
+  ExpectCleanEnd(manager);
 }
 
 // --- A client restarting and resizing against the real Manager ---------------------------------
