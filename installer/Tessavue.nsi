@@ -1,5 +1,5 @@
 ; Tessavue's Windows installer. Built by installer/CMakeLists.txt, which passes VERSION, VERSION4,
-; COMPRESSOR, MANAGER_EXE, FILTER_DLL, ICON and OUT_FILE.
+; MANAGER_EXE, FILTER_DLL, ICON and OUT_FILE.
 ;
 ; Installs for all users into the 64-bit Program Files, registers the filter machine-wide (a
 ; per-user registration is not seen by every client), and prepares the Manager's settings files,
@@ -8,7 +8,8 @@
 Unicode true
 ; The 64-bit stub: the installer itself must run where only 64-bit code runs.
 Target amd64-unicode
-SetCompressor /SOLID ${COMPRESSOR}
+; Two small binaries: lzma packs them in about a second.
+SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 ManifestDPIAware true
 
@@ -22,7 +23,8 @@ ManifestDPIAware true
 !define UNINSTALLER "Uninstall.exe"
 !define SHORTCUT "Tessavue Manager.lnk"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessavue"
-; The Manager's window class and registry key (resources/TessavueManager.rc, channel/ChannelNames.h).
+; The Manager's window class (resources/TessavueManager.rc) and the registry key where the filter
+; looks for the settings file (channel/ChannelNames.h).
 !define MANAGER_WINDOW_CLASS "TESSAVUEMANAGER"
 !define SETTINGS_KEY "Software\qarro_lim\Tessavue"
 
@@ -134,7 +136,9 @@ Function WriteSettingsPath
   ${If} $0 = 0
     System::Call 'advapi32::RegCreateKeyExW(p r3, w "${SETTINGS_KEY}", i 0, p 0, i 0, i 0x2, p 0, *p .r4, p 0) i .r0'
     ${If} $0 = 0
-      System::Call 'advapi32::RegSetValueExW(p r4, w "IniFilePath", i 0, i 2, w r1, i r2) i .r0'
+      ; RegSetValueExW counts a NUL that follows the data in: follow it with another character.
+      StrCpy $5 "$1?"
+      System::Call 'advapi32::RegSetValueExW(p r4, w "IniFilePath", i 0, i 2, w r5, i r2) i .r0'
       System::Call 'advapi32::RegCloseKey(p r4)'
     ${EndIf}
     System::Call 'advapi32::RegCloseKey(p r3)'
