@@ -149,7 +149,7 @@ class InstalledManager {
 class Installer : public testing::Test {
  protected:
   void SetUp() override {
-    if (!TVQ_HAVE_INSTALLER) {
+    if constexpr (!TVQ_HAVE_INSTALLER) {
       GTEST_SKIP() << "makensis was not found when the build was configured, so there is no "
                       "installer to test: install Debian's nsis (scripts/setup does) and rebuild";
     }
