@@ -4,16 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "channel/CSharedMemory.h"
 #include "channel/ChannelNames.h"
 #include "filter/VideoFormat.h"
-#include "tests/common/FfmpegLocator.h"
+#include "tests/common/Ffmpeg.h"
 #include "tests/common/TempDir.h"
 #include "tests/filter/DeviceList.h"
 #include "tests/filter/FilterTestSupport.h"
@@ -23,53 +20,9 @@ namespace {
 using tvqtest::TempDir;
 
 using tvqtest::FfmpegPath;
-
-std::string ReadBytes(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
-
-struct FfmpegRun {
-  bool finished = false;
-  DWORD exitCode = 0xFFFFFFFF;
-  std::string log;
-};
-
-// Runs ffmpeg with its output and errors going into a file of the folder; kills it after a minute.
-FfmpegRun RunFfmpeg(const std::wstring& exe, const std::wstring& arguments, const TempDir& dir) {
-  FfmpegRun run;
-  const std::wstring logPath = dir.File(L"ffmpeg.log");
-  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-  HANDLE log = CreateFileW(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                             OPEN_EXISTING, 0, nullptr);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = input;
-  startup.hStdOutput = log;
-  startup.hStdError = log;
-  PROCESS_INFORMATION info{};
-  std::wstring commandLine = L"\"" + exe + L"\" -hide_banner -nostdin " + arguments;
-  if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                     nullptr, dir.Path().c_str(), &startup, &info)) {
-    CloseHandle(info.hThread);
-    run.finished = WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0;
-    if (!run.finished) {
-      TerminateProcess(info.hProcess, 99);
-      WaitForSingleObject(info.hProcess, 5000);
-    }
-    GetExitCodeProcess(info.hProcess, &run.exitCode);
-    CloseHandle(info.hProcess);
-  }
-  if (input != INVALID_HANDLE_VALUE) CloseHandle(input);
-  if (log != INVALID_HANDLE_VALUE) CloseHandle(log);
-  run.log = ReadBytes(logPath);
-  return run;
-}
+using tvqtest::FfmpegRun;
+using tvqtest::ReadBytes;
+using tvqtest::RunFfmpeg;
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
@@ -132,7 +85,7 @@ bool AllZero(const std::string& bytes) {
 class Ffmpeg : public testing::Test {
  protected:
   void SetUp() override {
-    m_ffmpeg = FfmpegPath();
+    m_ffmpeg = tvqtest::FfmpegPath();
     if (m_ffmpeg.empty()) {
       GTEST_SKIP() << "ffmpeg.exe not found: TVQ_FFMPEG must name the unpacked Windows ffmpeg "
                       "(scripts/setup puts it under .cache/ffmpeg)";

@@ -1,0 +1,323 @@
+// The installer as a user runs it, silently, in a prefix of its own: install, the installed
+// Manager with a real client, a refused install while it runs, a reinstall, the uninstall.
+// The Installer cases run in this order in one process and build on what the case before left
+// (tests/install/CMakeLists.txt starts the process in a fresh prefix).
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+#include <uuids.h>
+#include <wrl/client.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "TessavueVersion.h"
+#include "channel/ChannelNames.h"
+#include "filter/FilterIdentity.h"
+#include "manager/composition/CCompositor.h"
+#include "tests/common/ChildProcess.h"
+#include "tests/common/ComApartment.h"
+#include "tests/common/Ffmpeg.h"
+#include "tests/common/TempDir.h"
+#include "tests/filter/DeviceList.h"
+
+namespace {
+
+using tvqtest::ChildProcess;
+using tvqtest::FileExists;
+
+constexpr DWORD kSetupTimeoutMs = 120000;
+constexpr wchar_t kUninstallKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tessavue";
+const wchar_t* const kSettingsFiles[] = {L"Tessavue.ini", L"TVQ_CaptureVideo.ini",
+                                         L"TVQ_CaptureWindow.ini", L"TVQ_CaptureDesktop.ini"};
+const wchar_t* const kProgramFiles[] = {L"TessavueManager.exe", L"TVQDirectShowFilter.dll",
+                                        L"Uninstall.exe"};
+
+std::wstring BinFolder() {
+  std::wstring path = tvqtest::OwnExecutablePath();
+  return path.substr(0, path.find_last_of(L'\\'));
+}
+
+std::wstring KnownFolder(REFKNOWNFOLDERID id) {
+  PWSTR path = nullptr;
+  std::wstring result;
+  if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path))) result = path;
+  CoTaskMemFree(path);
+  return result;
+}
+
+std::wstring InstallFolder() { return KnownFolder(FOLDERID_ProgramFiles) + L"\\Tessavue"; }
+std::wstring Installed(const std::wstring& name) { return InstallFolder() + L"\\" + name; }
+std::wstring Shortcut() { return KnownFolder(FOLDERID_CommonPrograms) + L"\\Tessavue Manager.lnk"; }
+
+// Runs a command line to its end; the exit code, or 0xFFFFFFFF when it did not end in time.
+DWORD RunToEnd(const std::wstring& commandLine) {
+  ChildProcess process = ChildProcess::Start(commandLine, L"");
+  DWORD exitCode = 0xFFFFFFFF;
+  if (!process.Wait(kSetupTimeoutMs, &exitCode)) return 0xFFFFFFFF;
+  return exitCode;
+}
+
+DWORD RunSetup() {
+  return RunToEnd(tvqtest::QuoteArgument(BinFolder() + L"\\..\\dist\\" TVQ_SETUP_NAME) + L" /S");
+}
+
+struct RegValue {
+  bool found = false;
+  DWORD type = REG_NONE;
+  std::vector<BYTE> data;
+};
+
+// The raw bytes as stored: RegGetValue would supply a missing terminator.
+RegValue ReadValue(HKEY root, const std::wstring& path, const wchar_t* name) {
+  RegValue value;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return value;
+  DWORD size = 0;
+  if (RegQueryValueExW(key, name, nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
+    value.data.resize(size);
+    value.found = RegQueryValueExW(key, name, nullptr, nullptr, value.data.data(), &size) ==
+                  ERROR_SUCCESS;
+  }
+  RegCloseKey(key);
+  return value;
+}
+
+std::wstring AsText(const RegValue& value) {
+  return std::wstring(reinterpret_cast<const wchar_t*>(value.data.data()),
+                      value.data.size() / sizeof(wchar_t));
+}
+
+bool KeyExists(HKEY root, const std::wstring& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+std::wstring FilterClassKey() {
+  wchar_t clsid[40] = L"";
+  StringFromGUID2(tvq::CLSID_TessavueFilter, clsid, 40);
+  return std::wstring(L"CLSID\\") + clsid;
+}
+
+std::wstring ShortcutTarget(const std::wstring& shortcut) {
+  Microsoft::WRL::ComPtr<IShellLinkW> link;
+  Microsoft::WRL::ComPtr<IPersistFile> file;
+  wchar_t target[MAX_PATH] = L"";
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_PPV_ARGS(&link))) &&
+      SUCCEEDED(link.As(&file)) && SUCCEEDED(file->Load(shortcut.c_str(), STGM_READ))) {
+    link->GetPath(target, MAX_PATH, nullptr, 0);
+  }
+  return target;
+}
+
+bool ListsTessavueFilter(const std::wstring& ffmpeg, const tvqtest::TempDir& dir) {
+  const tvqtest::FfmpegRun run =
+      tvqtest::RunFfmpeg(ffmpeg, L"-f dshow -list_devices true -i dummy", dir);
+  return run.log.find("\"Tessavue Filter\"") != std::string::npos;
+}
+
+// The installed Manager as the Start menu starts it, stamping every frame it publishes.
+class InstalledManager {
+ public:
+  bool Start() {
+    const std::wstring exe = ShortcutTarget(Shortcut());
+    SetEnvironmentVariableW(tvq::kBenchStampVariable, L"1");
+    m_process = ChildProcess::Start(tvqtest::QuoteArgument(exe), InstallFolder());
+    SetEnvironmentVariableW(tvq::kBenchStampVariable, nullptr);
+    return tvqtest::WaitUntil([this] { return Window() != nullptr; }, 15000);
+  }
+  HWND Window() const { return FindWindowW(L"TESSAVUEMANAGER", nullptr); }
+  bool Close() {
+    PostMessageW(Window(), WM_CLOSE, 0, 0);
+    return m_process.Wait(15000, nullptr);
+  }
+
+ private:
+  ChildProcess m_process;
+};
+
+class Installer : public testing::Test {
+ protected:
+  void SetUp() override {
+    if constexpr (!TVQ_HAVE_INSTALLER) {
+      GTEST_SKIP() << "makensis was not found when the build was configured, so there is no "
+                      "installer to test: install Debian's nsis (scripts/setup does) and rebuild";
+    }
+    ASSERT_TRUE(SUCCEEDED(m_com.Result()));
+  }
+
+  tvqtest::ComApartment m_com;
+  tvqtest::TempDir m_dir;
+};
+
+TEST_F(Installer, SilentInstallPutsFilesRegistryShortcutAndUninstallEntryInPlace) {
+  ASSERT_FALSE(FileExists(Installed(L"TessavueManager.exe"))) << "the prefix is not fresh";
+  ASSERT_EQ(0u, RunSetup());
+
+  for (const wchar_t* name : kProgramFiles) EXPECT_TRUE(FileExists(Installed(name))) << name;
+  for (const wchar_t* name : kSettingsFiles) EXPECT_TRUE(FileExists(Installed(name))) << name;
+  EXPECT_EQ(1024u,
+            GetPrivateProfileIntW(L"Video", L"Width", 0, Installed(L"Tessavue.ini").c_str()));
+
+  // As the Manager writes it: no terminating NUL in the data.
+  const RegValue iniPath =
+      ReadValue(HKEY_CURRENT_USER, tvq::kRegistryKeyPath, tvq::kIniFilePathValue);
+  EXPECT_EQ(static_cast<DWORD>(REG_EXPAND_SZ), iniPath.type);
+  EXPECT_EQ(Installed(L"Tessavue.ini"), AsText(iniPath));
+
+  const RegValue server =
+      ReadValue(HKEY_CLASSES_ROOT, FilterClassKey() + L"\\InprocServer32", nullptr);
+  EXPECT_EQ(Installed(L"TVQDirectShowFilter.dll"), AsText(server).c_str());
+  EXPECT_EQ(Installed(L"TessavueManager.exe"), ShortcutTarget(Shortcut()));
+
+  const struct {
+    const wchar_t* name;
+    std::wstring expected;
+  } entries[] = {{L"DisplayName", L"Tessavue"},
+                 {L"DisplayVersion", L"" TVQ_VERSION_STRING},
+                 {L"Publisher", L"Tessavue"},
+                 {L"InstallLocation", InstallFolder()},
+                 {L"DisplayIcon", Installed(L"TessavueManager.exe") + L",0"},
+                 {L"UninstallString", L"\"" + Installed(L"Uninstall.exe") + L"\""},
+                 {L"QuietUninstallString", L"\"" + Installed(L"Uninstall.exe") + L"\" /S"}};
+  for (const auto& entry : entries) {
+    SCOPED_TRACE(entry.name);
+    const RegValue value = ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, entry.name);
+    EXPECT_EQ(entry.expected, AsText(value).c_str());
+  }
+  const RegValue size = ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"EstimatedSize");
+  ASSERT_EQ(static_cast<DWORD>(REG_DWORD), size.type);
+  EXPECT_GT(*reinterpret_cast<const DWORD*>(size.data.data()), 100u);  // kilobytes
+}
+
+TEST_F(Installer, TheShortcutsManagerFeedsFfmpegAtTheSizeItAsksFor) {
+  const std::wstring ffmpeg = tvqtest::FfmpegPath();
+  if (ffmpeg.empty()) GTEST_SKIP() << "ffmpeg.exe not found: TVQ_FFMPEG must name it";
+  EXPECT_TRUE(ListsTessavueFilter(ffmpeg, m_dir));
+  InstalledManager manager;
+  ASSERT_TRUE(manager.Start());
+
+  const tvqtest::FfmpegRun run = tvqtest::RunFfmpeg(
+      ffmpeg,
+      L"-y -f dshow -video_size 320x240 -i video=\"Tessavue Filter\" -frames:v 3 "
+      L"-f rawvideo -pix_fmt bgr24 frames.raw",
+      m_dir);
+  ASSERT_TRUE(run.finished) << run.log;
+  const std::string frames = tvqtest::ReadBytes(m_dir.File(L"frames.raw"));
+  constexpr size_t kRow = 320 * 3, kFrame = kRow * 240;
+  ASSERT_EQ(3 * kFrame, frames.size()) << run.log;
+  // ffmpeg writes rows top-down; the Manager's stamp starts its bottom row.
+  std::int64_t counter = 0;
+  std::memcpy(&counter, frames.data() + 3 * kFrame - kRow, sizeof(counter));
+  EXPECT_GT(counter, 0) << "the last frame did not come from the Manager";
+
+  // The Manager ran from the installed copy and recorded where it is.
+  const RegValue managerPath =
+      ReadValue(HKEY_CURRENT_USER, tvq::kRegistryKeyPath, L"TVQManagerPath");
+  EXPECT_EQ(Installed(L"TessavueManager.exe"), AsText(managerPath));
+  EXPECT_TRUE(manager.Close());
+}
+
+TEST_F(Installer, RefusesWhileTheManagerRunsAndChangesNothing) {
+  InstalledManager manager;
+  ASSERT_TRUE(manager.Start());
+  DeleteFileW(Installed(L"TVQ_CaptureWindow.ini").c_str());
+  RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kUninstallKey, L"Publisher");
+
+  EXPECT_NE(0u, RunSetup());
+  EXPECT_FALSE(FileExists(Installed(L"TVQ_CaptureWindow.ini")));
+  EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"Publisher").found);
+  EXPECT_TRUE(manager.Close());
+}
+
+TEST_F(Installer, InstallingAgainKeepsChangedSettings) {
+  const std::wstring ini = Installed(L"Tessavue.ini");
+  ASSERT_TRUE(WritePrivateProfileStringW(L"Video", L"Width", L"640", ini.c_str()));
+  const std::wstring before = tvqtest::ReadTextFile(ini);
+
+  ASSERT_EQ(0u, RunSetup());
+  EXPECT_EQ(before, tvqtest::ReadTextFile(ini));
+  // What the refused install left missing is back.
+  EXPECT_TRUE(FileExists(Installed(L"TVQ_CaptureWindow.ini")));
+  EXPECT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"Publisher").found);
+}
+
+TEST_F(Installer, SilentUninstallRemovesAllButTheSettings) {
+  const RegValue quiet = ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString");
+  ASSERT_TRUE(quiet.found);
+  ASSERT_EQ(0u, RunToEnd(AsText(quiet).c_str()));
+  // The uninstaller runs on from a copy in the temporary folder; its last act removes itself.
+  ASSERT_TRUE(tvqtest::WaitUntil([] { return !FileExists(Installed(L"Uninstall.exe")); },
+                                 kSetupTimeoutMs));
+
+  for (const wchar_t* name : kProgramFiles) EXPECT_FALSE(FileExists(Installed(name))) << name;
+  for (const wchar_t* name : kSettingsFiles) EXPECT_TRUE(FileExists(Installed(name))) << name;
+  EXPECT_FALSE(FileExists(Shortcut()));
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, FilterClassKey()));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, tvq::kRegistryKeyPath, tvq::kIniFilePathValue).found);
+  for (REFGUID category : {CLSID_VideoInputDeviceCategory, tvqtest::kLegacyFilterCategory,
+                           tvqtest::kKsCaptureCategory}) {
+    EXPECT_TRUE(tvqtest::EntriesFor(category, tvq::CLSID_TessavueFilter).empty());
+  }
+  const std::wstring ffmpeg = tvqtest::FfmpegPath();
+  if (!ffmpeg.empty()) {
+    EXPECT_FALSE(ListsTessavueFilter(ffmpeg, m_dir));
+  }
+}
+
+// Needs no installer: the version records and the manifest of the binaries just built.
+TEST(Binaries, ReportTheProjectVersionAndTheManagerDeclaresDpiAwareness) {
+  for (const wchar_t* name : {L"TessavueManager.exe", L"TVQDirectShowFilter.dll"}) {
+    SCOPED_TRACE(name);
+    const std::wstring path = BinFolder() + L"\\" + name;
+    std::vector<BYTE> info(GetFileVersionInfoSizeW(path.c_str(), nullptr));
+    ASSERT_FALSE(info.empty());
+    ASSERT_TRUE(
+        GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(static_cast<DWORD>(MAKELONG(TVQ_VERSION_MINOR, TVQ_VERSION_MAJOR)),
+              fixed->dwFileVersionMS);
+    EXPECT_EQ(static_cast<DWORD>(MAKELONG(0, TVQ_VERSION_PATCH)), fixed->dwProductVersionLS);
+    const struct {
+      const wchar_t* key;
+      std::wstring expected;
+    } strings[] = {{L"ProductName", L"Tessavue"},
+                   {L"FileVersion", L"" TVQ_VERSION_STRING},
+                   {L"OriginalFilename", name}};
+    for (const auto& s : strings) {
+      wchar_t* text = nullptr;
+      const std::wstring query = std::wstring(L"\\StringFileInfo\\041104B0\\") + s.key;
+      ASSERT_TRUE(VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&text),
+                                 &length))
+          << s.key;
+      EXPECT_EQ(s.expected, text);
+    }
+  }
+
+  HMODULE manager = LoadLibraryExW((BinFolder() + L"\\TessavueManager.exe").c_str(), nullptr,
+                                   LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_NE(nullptr, manager);
+  HRSRC found = FindResourceW(manager, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+  ASSERT_NE(nullptr, found);
+  const std::string manifest(static_cast<const char*>(LockResource(LoadResource(manager, found))),
+                             SizeofResource(manager, found));
+  FreeLibrary(manager);
+  EXPECT_NE(std::string::npos, manifest.find("level=\"asInvoker\""));
+  EXPECT_NE(std::string::npos, manifest.find(">true/pm</dpiAware>"));
+  EXPECT_NE(std::string::npos, manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>"));
+}
+
+}  // namespace
