@@ -2,12 +2,19 @@
 
 #include <cstdint>
 
-// Size arithmetic for the 24-bit frames that cross the channel. Both deliverables use it to decide
-// whether a configured or negotiated picture size is usable at all.
+// The facts about the frames that cross the channel which both deliverables rely on: the default
+// picture size and rate, the unit of frame intervals, and the size arithmetic of 24-bit frames
+// that decides whether a configured or negotiated picture size is usable at all.
 namespace tvq {
 
 inline constexpr int kDefaultFrameWidth = 1024;
 inline constexpr int kDefaultFrameHeight = 768;
+inline constexpr double kDefaultFramePerSecond = 15.0;
+
+// Frame intervals travel as REFERENCE_TIME: 100 ns units.
+inline constexpr std::int64_t kUnitsPerSecond = 10000000;
+// The interval of the default rate, truncated as the filter offers it.
+inline constexpr std::int64_t kDefaultFrameInterval = 666666;
 
 // Bytes in one 24-bit row, padded to a multiple of 4; 0 when the width is not positive or the
 // row would not fit a 32-bit size.

@@ -6,15 +6,15 @@
 
 #include <cstdint>
 
+#include "channel/FrameGeometry.h"
+
 // The one picture format the virtual camera deals in (24-bit BI_RGB, bottom-up) and the arithmetic
 // around it: image sizes, frame intervals, the offered media type and capability record, and the
 // check of a format that a client asks for.
 namespace tvq {
 
-inline constexpr REFERENCE_TIME kOneSecond = 10000000;
+inline constexpr REFERENCE_TIME kOneSecond = kUnitsPerSecond;
 inline constexpr REFERENCE_TIME kMaxFrameInterval = kOneSecond;
-inline constexpr double kDefaultFramePerSecond = 15.0;
-inline constexpr REFERENCE_TIME kDefaultFrameInterval = 666666;
 
 // A picture format together with its frame interval; the pin keeps its default and its current
 // choice as one value so that they never come apart.

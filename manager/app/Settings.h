@@ -3,6 +3,7 @@
 #include <string>
 
 #include "channel/ChannelNames.h"
+#include "channel/FrameGeometry.h"
 #include "manager/composition/SCIInfo.h"
 
 // The Manager's ini files and registry record. Every file lies in the Manager's own directory;
@@ -19,14 +20,13 @@ inline constexpr const wchar_t* kManagerPathValue = L"TVQManagerPath";
 
 inline constexpr int kDefaultSlotCount = 8;
 inline constexpr int kMaxSlotCount = 256;
-inline constexpr double kDefaultFramePerSecond = 15.0;
 inline constexpr double kDefaultCameraCaptureRate = 15.0;
 inline constexpr double kDefaultWindowCaptureRate = 5.0;
 
 struct StartupSettings {
   int slotCount = kDefaultSlotCount;
-  int width = 1024;
-  int height = 768;
+  int width = kDefaultFrameWidth;
+  int height = kDefaultFrameHeight;
   double framePerSecond = kDefaultFramePerSecond;
 };
 

@@ -5,6 +5,7 @@
 
 #include "channel/CSharedMemory.h"
 #include "channel/ChannelWait.h"
+#include "channel/FrameGeometry.h"
 #include "manager/composition/CImage.h"
 #include "manager/composition/ISlotTable.h"
 #include "manager/composition/SlotLayout.h"
@@ -12,7 +13,7 @@
 namespace {
 
 constexpr int kCanvasBitsPerPixel = 24;
-constexpr double kReferenceTimePerSecond = 10000000.0;
+constexpr double kReferenceTimePerSecond = static_cast<double>(tvq::kUnitsPerSecond);
 
 }  // namespace
 

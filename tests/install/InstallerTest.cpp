@@ -24,6 +24,7 @@
 #include "tests/common/ChildProcess.h"
 #include "tests/common/ComApartment.h"
 #include "tests/common/Ffmpeg.h"
+#include "tests/common/PrivateRegistry.h"
 #include "tests/common/TempDir.h"
 #include "tests/filter/DeviceList.h"
 
@@ -153,6 +154,8 @@ class Installer : public testing::Test {
       GTEST_SKIP() << "makensis was not found when the build was configured, so there is no "
                       "installer to test: install Debian's nsis (scripts/setup does) and rebuild";
     }
+    // Installs for the whole machine: only in a throwaway prefix, never on a developer's desk.
+    TVQ_SKIP_UNLESS_REAL_REGISTRY_ALLOWED();
     ASSERT_TRUE(SUCCEEDED(m_com.Result()));
   }
 
