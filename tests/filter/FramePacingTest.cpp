@@ -16,7 +16,8 @@ class FakeClock : public tvq::IPacingClock {
   LONGLONG now = 123456789;  // any start
 };
 
-// One sample: how long its fill (and the delivery before it) took, its interval and number.
+// One sample: how long its fill (and the delivery before it) took, its interval and number. The
+// first sample of a grid leaves one interval after its fill ended.
 struct Step {
   LONGLONG fill;
   REFERENCE_TIME interval;
@@ -51,19 +52,19 @@ TEST(FrameSchedule, SamplesLeaveOnFixedDeadlines) {
     std::vector<LONGLONG> leaves;
   };
   const Case cases[] = {
-      {"fill and delivery count against the interval", Fills({10, 60, 95, 10}),
+      {"fill and delivery count against the interval", Fills({0, 60, 95, 10}),
        {100, 200, 300, 400}},
-      {"a late fill leaves at once, the next ones keep to the grid", Fills({10, 150, 10, 10}),
+      {"a late fill leaves at once, the next ones keep to the grid", Fills({0, 150, 10, 10}),
        {100, 250, 300, 400}},
-      {"up to two intervals late the grid catches up", Fills({10, 290, 10, 10, 10}),
+      {"up to two intervals late the grid catches up", Fills({0, 290, 10, 10, 10}),
        {100, 390, 400, 410, 500}},
-      {"a longer stall starts a new grid instead of a burst", Fills({10, 500, 10, 10}),
+      {"a longer stall starts a new grid instead of a burst", Fills({0, 500, 10, 10}),
        {100, 600, 700, 800}},
       {"a new interval applies from the next sample",
-       {{10, 100, 0}, {10, 100, 1}, {10, 50, 2}, {10, 50, 3}},
+       {{0, 100, 0}, {10, 100, 1}, {10, 50, 2}, {10, 50, 3}},
        {100, 200, 250, 300}},
       {"frame 0 after a stop anchors a new grid",
-       {{10, 100, 0}, {10, 100, 1}, {1000, 100, 0}, {10, 100, 1}},
+       {{0, 100, 0}, {10, 100, 1}, {1000, 100, 0}, {10, 100, 1}},
        {100, 200, 1300, 1400}},
   };
   for (const Case& c : cases) {
@@ -77,7 +78,7 @@ TEST(FrameSchedule, LeaveTimesDoNotDriftFromFrameNumberTimesInterval) {
   std::vector<Step> steps;
   for (LONGLONG n = 0; n < 1800; ++n) steps.push_back({n % 7 == 0 ? 300000 : 20000, 333333, n});
   const std::vector<LONGLONG> leaves = LeaveTimes(steps);
-  for (LONGLONG n = 0; n < 1800; ++n) ASSERT_EQ((n + 1) * 333333, leaves[n]) << n;
+  for (LONGLONG n = 0; n < 1800; ++n) ASSERT_EQ(n * 333333, leaves[n] - leaves[0]) << n;
 }
 
 TEST(PerformanceClock, RunsForwardAndWaitsUntilTheMoment) {
