@@ -1,11 +1,17 @@
-// Delivery, CPU and latency as a client application sees them: the Manager runs from a folder of
-// its own with the output size in its settings file and stamps every published frame (bench
-// mode); a DirectShow client graph (virtual camera, Sample Grabber, Null Renderer) asks for 5, 15,
-// 30 and 60 frames per second in turn and records when each sample and each stamp arrives.
+// Delivery, CPU and latency as a client application sees them: the stamped build of the Manager
+// (every published frame carries a counter and its publication time) runs from a folder of its
+// own with the output size in its settings file; a DirectShow client graph (virtual camera,
+// Sample Grabber, Null Renderer) asks for one rate at a time and records when each sample arrives,
+// the time stamp it carries and the Manager's stamp in its pixels. Two kinds of client:
+// - clocked: the graph's default clock, so the renderer holds every sample until its time stamp
+//   (this measures the stamps);
+// - arrival: no reference clock (SetSyncSource(NULL)), so samples are taken as they come, as
+//   ffmpeg's dshow input, browsers and call applications do (this measures the pacing).
 #include <windows.h>
 #include <winternl.h>
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -13,7 +19,9 @@
 #include <vector>
 
 #include "bench/BenchCommon.h"
+#include "channel/CSharedMemory.h"
 #include "channel/ChannelNames.h"
+#include "channel/FrameGeometry.h"
 #include "filter/FilterIdentity.h"
 #include "manager/capture/SampleGrabber.h"
 #include "manager/composition/CCompositor.h"
@@ -22,11 +30,35 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-constexpr int kRates[] = {5, 15, 30, 60};
-constexpr int kQuickRates[] = {15, 60};
-// The most the client may ask for: the settings' rate, which is also the Manager's tick rate.
-constexpr double kSettingsRate = 60.0;
 constexpr DWORD kStartTimeoutMs = 15000;
+
+// One client run: the output size and rate the settings file gives (the most a client may ask
+// for, and the Manager's tick rate), what the client asks for, for how long, and how it clocks.
+struct Run {
+  tvqbench::OutputSize size;
+  double settingsRate;
+  int rate;
+  double seconds;
+  bool arrival;
+};
+
+std::vector<Run> PlannedRuns(bool quick) {
+  std::vector<Run> runs;
+  if (quick) {
+    runs.push_back({{1024, 768}, 60.0, 60, 6.0, false});
+    runs.push_back({{1024, 768}, 60.0, 60, 6.0, true});
+    return runs;
+  }
+  for (const tvqbench::OutputSize& size : tvqbench::kOutputSizes) {
+    for (int rate : {5, 15, 30, 60}) runs.push_back({size, 60.0, rate, 10.0, false});
+  }
+  const tvqbench::OutputSize arrivalSizes[] = {{640, 480}, {1920, 1080}};
+  for (const tvqbench::OutputSize& size : arrivalSizes) {
+    for (int rate : {5, 15, 30, 60}) runs.push_back({size, 60.0, rate, 60.0, true});
+  }
+  runs.push_back({{1920, 1080}, 120.0, 120, 60.0, true});
+  return runs;
+}
 
 std::wstring ExecutableFolder() {
   wchar_t path[MAX_PATH] = L"";
@@ -78,18 +110,16 @@ class ManagerProcess {
  public:
   bool Start(const std::wstring& folder) {
     const std::wstring exe = folder + L"\\TessavueManager.exe";
-    if (!CopyFileW((ExecutableFolder() + L"\\TessavueManager.exe").c_str(), exe.c_str(), FALSE)) {
-      return false;
-    }
+    const std::wstring built = ExecutableFolder() + L"\\TessavueManagerStamped.exe";
+    if (!CopyFileW(built.c_str(), exe.c_str(), FALSE)) return false;
     const std::wstring iniPath = folder + L"\\Tessavue.ini";
-    SetEnvironmentVariableW(tvq::kBenchStampVariable, L"1");
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     std::wstring commandLine = L"\"" + exe + L"\"";
-    const BOOL started = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                                        0, nullptr, folder.c_str(), &startup, &m_info);
-    SetEnvironmentVariableW(tvq::kBenchStampVariable, nullptr);
-    if (!started) return false;
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &m_info)) {
+      return false;
+    }
     // The Manager names its settings file in the registry once its start-up sequence ran.
     const double end = tvqbench::NowMs() + kStartTimeoutMs;
     while (StoredIniFilePath() != iniPath) {
@@ -129,11 +159,19 @@ class ManagerProcess {
   PROCESS_INFORMATION m_info{};
 };
 
-// Arrival time of every sample and the stamp it carried; written on the camera's worker thread,
-// read after the graph stopped.
+// Per sample: arrival time, the sample's time stamp, the Manager's stamp in its pixels, and how
+// long the client took to take it (copying it into a buffer of its own, as a client does).
+// Written on the camera's worker thread, read after the graph stopped.
+struct Arrival {
+  double arrivalMs;
+  double stampMs;
+  tvq::BenchStamp published;
+  double receiveMs;
+};
+
 class Recorder : public ISampleGrabberCB {
  public:
-  explicit Recorder(size_t capacity) : m_arrivals(capacity), m_stamps(capacity) {}
+  explicit Recorder(size_t capacity) : m_arrivals(capacity) {}
   virtual ~Recorder() = default;
 
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
@@ -147,32 +185,34 @@ class Recorder : public ISampleGrabberCB {
 
   STDMETHODIMP SampleCB(double, IMediaSample* sample) override {
     const double now = tvqbench::NowMs();
-    if (!m_recording) return S_OK;
-    const size_t index = m_count;
-    if (index >= m_arrivals.size()) return S_OK;
+    if (!m_recording || m_count >= m_arrivals.size()) return S_OK;
+    Arrival a{now, 0.0, {}, 0.0};
+    REFERENCE_TIME start = 0, stop = 0;
+    if (SUCCEEDED(sample->GetTime(&start, &stop))) a.stampMs = static_cast<double>(start) / 1e4;
     BYTE* data = nullptr;
-    tvq::BenchStamp stamp{};
-    if (SUCCEEDED(sample->GetPointer(&data)) && sample->GetActualDataLength() >=
-                                                    static_cast<long>(sizeof(stamp))) {
-      std::memcpy(&stamp, data, sizeof(stamp));
+    const long length = sample->GetActualDataLength();
+    if (SUCCEEDED(sample->GetPointer(&data)) && length >= static_cast<long>(sizeof(a.published))) {
+      std::memcpy(&a.published, data, sizeof(a.published));
+      m_copy.resize(static_cast<size_t>(length));
+      std::memcpy(m_copy.data(), data, static_cast<size_t>(length));
     }
-    m_arrivals[index] = now;
-    m_stamps[index] = stamp;
-    m_count = index + 1;
+    a.receiveMs = tvqbench::NowMs() - now;
+    m_arrivals[m_count] = a;
+    m_count = m_count + 1;
     return S_OK;
   }
   STDMETHODIMP BufferCB(double, BYTE*, long) override { return E_NOTIMPL; }
 
   void SetRecording(bool recording) { m_recording = recording; }
-  size_t Count() const { return m_count; }
-  const std::vector<double>& Arrivals() const { return m_arrivals; }
-  const std::vector<tvq::BenchStamp>& Stamps() const { return m_stamps; }
+  std::vector<Arrival> Recorded() const {
+    return std::vector<Arrival>(m_arrivals.begin(), m_arrivals.begin() + m_count);
+  }
 
  private:
   std::atomic<bool> m_recording{false};
   std::atomic<size_t> m_count{0};
-  std::vector<double> m_arrivals;
-  std::vector<tvq::BenchStamp> m_stamps;
+  std::vector<Arrival> m_arrivals;
+  std::vector<BYTE> m_copy;
 };
 
 ComPtr<IPin> OutputPin(IBaseFilter* filter) {
@@ -200,49 +240,85 @@ HRESULT AskFor(IBaseFilter* camera, const tvqbench::OutputSize& size, int rate) 
   return hr;
 }
 
-// One client graph run at one rate; false when the graph could not be built or run.
-bool RecordClient(const tvqbench::OutputSize& size, int rate, double seconds, Recorder& recorder,
-                  DWORD manager, double* clientCpuMs, double* managerCpuMs) {
+struct ClientGraph {
   ComPtr<IGraphBuilder> graph;
   ComPtr<IBaseFilter> camera, grabberFilter, renderer;
-  ComPtr<ICaptureGraphBuilder2> builder;
   ComPtr<ISampleGrabber> grabber;
   ComPtr<IMediaControl> control;
-  if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_PPV_ARGS(&graph))) ||
-      FAILED(CoCreateInstance(tvq::CLSID_TessavueFilter, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_PPV_ARGS(&camera))) ||
-      FAILED(CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_PPV_ARGS(&grabberFilter))) ||
-      FAILED(CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_PPV_ARGS(&renderer))) ||
-      FAILED(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_PPV_ARGS(&builder))) ||
-      FAILED(grabberFilter.As(&grabber)) || FAILED(graph.As(&control))) {
-    return false;
+};
+
+HRESULT CreateFilters(ClientGraph& g) {
+  HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_PPV_ARGS(&g.graph));
+  if (SUCCEEDED(hr)) hr = CoCreateInstance(tvq::CLSID_TessavueFilter, nullptr,
+                                           CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&g.camera));
+  if (SUCCEEDED(hr)) hr = CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER,
+                                           IID_PPV_ARGS(&g.grabberFilter));
+  if (SUCCEEDED(hr)) hr = CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER,
+                                           IID_PPV_ARGS(&g.renderer));
+  if (SUCCEEDED(hr)) hr = g.grabberFilter.As(&g.grabber);
+  if (SUCCEEDED(hr)) hr = g.graph.As(&g.control);
+  return hr;
+}
+
+// Camera -> Sample Grabber -> Null Renderer through the capture graph builder, as a capture
+// application builds it; an arrival client then drops the graph's reference clock.
+HRESULT BuildClient(const Run& run, Recorder& recorder, ClientGraph& g) {
+  HRESULT hr = CreateFilters(g);
+  if (SUCCEEDED(hr)) hr = AskFor(g.camera.Get(), run.size, run.rate);
+  if (FAILED(hr)) return hr;
+  g.grabber->SetCallback(&recorder, 0);
+  g.graph->AddFilter(g.camera.Get(), L"Camera");
+  g.graph->AddFilter(g.grabberFilter.Get(), L"Grabber");
+  g.graph->AddFilter(g.renderer.Get(), L"Renderer");
+  ComPtr<ICaptureGraphBuilder2> builder;
+  hr = CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER,
+                        IID_PPV_ARGS(&builder));
+  if (SUCCEEDED(hr)) hr = builder->SetFiltergraph(g.graph.Get());
+  if (SUCCEEDED(hr)) {
+    hr = builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, g.camera.Get(),
+                               g.grabberFilter.Get(), g.renderer.Get());
   }
-  if (FAILED(AskFor(camera.Get(), size, rate))) return false;
-  grabber->SetCallback(&recorder, 0);
-  graph->AddFilter(camera.Get(), L"Camera");
-  graph->AddFilter(grabberFilter.Get(), L"Grabber");
-  graph->AddFilter(renderer.Get(), L"Renderer");
-  builder->SetFiltergraph(graph.Get());
-  if (FAILED(builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, camera.Get(),
-                                   grabberFilter.Get(), renderer.Get())) ||
-      FAILED(control->Run())) {
-    return false;
-  }
+  if (FAILED(hr) || !run.arrival) return hr;
+  ComPtr<IMediaFilter> clocking;
+  hr = g.graph.As(&clocking);
+  return SUCCEEDED(hr) ? clocking->SetSyncSource(nullptr) : hr;
+}
+
+// One client graph run at one rate; false when the graph could not be built or run.
+bool RecordClient(const Run& run, Recorder& recorder, DWORD manager, double* clientCpuMs,
+                  double* managerCpuMs) {
+  ClientGraph g;
+  if (FAILED(BuildClient(run, recorder, g)) || FAILED(g.control->Run())) return false;
   Sleep(1000);  // past the start: the first samples and the Manager's canvas change
   const double clientStart = OwnCpuMs();
   const double managerStart = OtherProcessCpuMs(manager);
   recorder.SetRecording(true);
-  Sleep(static_cast<DWORD>(seconds * 1000.0));
+  Sleep(static_cast<DWORD>(run.seconds * 1000.0));
   recorder.SetRecording(false);
   *clientCpuMs = OwnCpuMs() - clientStart;
   *managerCpuMs = OtherProcessCpuMs(manager) - managerStart;
-  control->Stop();
-  grabber->SetCallback(nullptr, 0);
+  g.control->Stop();
+  g.grabber->SetCallback(nullptr, 0);
   return true;
+}
+
+// What the pin's fill costs at this size: one read of the whole pixel object, as the pin reads
+// it, while the Manager keeps writing it. Median of 30 reads.
+double FillMs(const tvqbench::OutputSize& size) {
+  const int bytes = static_cast<int>(tvq::FrameBytes24(size.width, size.height));
+  CSharedMemory pixels;
+  // The Manager made the section already, so this opens it at the Manager's size.
+  if (!pixels.Create(tvq::kPixelObjectName, bytes)) return 0.0;
+  std::vector<BYTE> sample(static_cast<size_t>(bytes));
+  std::vector<double> times;
+  for (int i = 0; i < 30; ++i) {
+    const double start = tvqbench::NowMs();
+    pixels.Read(sample.data(), bytes, INFINITE);
+    times.push_back(tvqbench::NowMs() - start);
+  }
+  pixels.Close();
+  return tvqbench::Median(times);
 }
 
 double StandardDeviation(const std::vector<double>& values) {
@@ -259,35 +335,58 @@ struct Tables {
   std::vector<tvqbench::Figure> delivery;
   std::vector<tvqbench::Figure> cpu;
   std::vector<tvqbench::Figure> latency;
+  std::vector<tvqbench::Figure> arrival;
+  std::vector<tvqbench::Figure> arrivalLatency;
 };
 
-void AddFigures(const tvqbench::OutputSize& size, int rate, const Recorder& recorder,
-                double clientCpuMs, double managerCpuMs, Tables& tables) {
-  const size_t count = recorder.Count();
-  const std::string label = " @" + std::to_string(rate) + " " + tvqbench::SizeLabel(size);
-  const double interval = 1000.0 / rate;
-  const std::string requested = "requested interval";
-  if (count < 2) {
-    tables.delivery.push_back({"delivered fps" + label, 0.0, "fps", double(rate), "requested"});
-    return;
-  }
+std::string Label(const Run& run) {
+  return " @" + std::to_string(run.rate) + " " + tvqbench::SizeLabel(run.size);
+}
+
+std::vector<double> Intervals(const std::vector<Arrival>& arrivals) {
   std::vector<double> intervals;
+  for (size_t i = 1; i < arrivals.size(); ++i) {
+    intervals.push_back(arrivals[i].arrivalMs - arrivals[i - 1].arrivalMs);
+  }
+  return intervals;
+}
+
+double DeliveredFps(const std::vector<Arrival>& arrivals) {
+  const double span = arrivals.back().arrivalMs - arrivals.front().arrivalMs;
+  return span > 0.0 ? static_cast<double>(arrivals.size() - 1) * 1000.0 / span : 0.0;
+}
+
+// Latency of each Manager frame (first arrival of each counter value), in requested intervals.
+std::vector<double> Latencies(const std::vector<Arrival>& arrivals, double intervalMs) {
   std::vector<double> latencies;
   std::int64_t lastCounter = 0;
-  for (size_t i = 0; i < count; ++i) {
-    if (i > 0) intervals.push_back(recorder.Arrivals()[i] - recorder.Arrivals()[i - 1]);
-    const tvq::BenchStamp& stamp = recorder.Stamps()[i];
-    // The first arrival of each counter value: later samples repeat a frame already seen.
-    if (stamp.counter > lastCounter) {
-      lastCounter = stamp.counter;
-      latencies.push_back((recorder.Arrivals()[i] - tvqbench::QpcToMs(stamp.publishedQpc)) /
-                          interval);
-    }
+  for (const Arrival& a : arrivals) {
+    if (a.published.counter <= lastCounter) continue;  // a frame already seen
+    lastCounter = a.published.counter;
+    latencies.push_back((a.arrivalMs - tvqbench::QpcToMs(a.published.publishedQpc)) /
+                        intervalMs);
   }
-  const double span = recorder.Arrivals()[count - 1] - recorder.Arrivals()[0];
-  const double frames = static_cast<double>(count);
+  return latencies;
+}
+
+void AddLatency(const std::string& label, const std::vector<double>& latencies,
+                std::vector<tvqbench::Figure>& table) {
+  if (latencies.empty()) return;
+  table.push_back({"latency median" + label, tvqbench::Median(latencies), "frames", 1.0,
+                   "one frame interval"});
+  table.push_back({"latency p95" + label, tvqbench::Percentile(latencies, 95), "frames", 1.0,
+                   "one frame interval"});
+}
+
+void AddClockedFigures(const Run& run, const std::vector<Arrival>& arrivals, double clientCpuMs,
+                       double managerCpuMs, Tables& tables) {
+  const std::string label = Label(run);
+  const double interval = 1000.0 / run.rate;
+  const std::string requested = "requested interval";
+  const std::vector<double> intervals = Intervals(arrivals);
+  const double frames = static_cast<double>(arrivals.size());
   tables.delivery.push_back(
-      {"delivered fps" + label, (frames - 1) * 1000.0 / span, "fps", double(rate), "requested"});
+      {"delivered fps" + label, DeliveredFps(arrivals), "fps", double(run.rate), "requested"});
   tables.delivery.push_back({"interval median" + label, tvqbench::Median(intervals), "ms",
                              interval, requested});
   tables.delivery.push_back({"interval p95" + label, tvqbench::Percentile(intervals, 95), "ms",
@@ -298,11 +397,43 @@ void AddFigures(const tvqbench::OutputSize& size, int rate, const Recorder& reco
                         requested});
   tables.cpu.push_back({"Manager CPU per frame" + label, managerCpuMs / frames, "ms", interval,
                         requested});
-  if (latencies.empty()) return;  // a Manager without the bench stamp
-  tables.latency.push_back({"latency median" + label, tvqbench::Median(latencies), "frames", 1.0,
-                            "one frame interval"});
-  tables.latency.push_back({"latency p95" + label, tvqbench::Percentile(latencies, 95),
-                            "frames", 1.0, "one frame interval"});
+  AddLatency(label, Latencies(arrivals, interval), tables.latency);
+}
+
+// How far the stamps moved from the arrival times over the run: at its end, and at most.
+void StampDrift(const std::vector<Arrival>& arrivals, double* endMs, double* maxMs) {
+  const Arrival& first = arrivals.front();
+  *maxMs = 0.0;
+  for (const Arrival& a : arrivals) {
+    const double drift = (a.arrivalMs - first.arrivalMs) - (a.stampMs - first.stampMs);
+    *maxMs = std::max(*maxMs, std::fabs(drift));
+    *endMs = drift;
+  }
+}
+
+void AddArrivalFigures(const Run& run, const std::vector<Arrival>& arrivals, double fillMs,
+                       Tables& tables) {
+  const std::string label = Label(run) + " arrival";
+  const double interval = 1000.0 / run.rate;
+  const std::string requested = "requested interval";
+  const std::vector<double> intervals = Intervals(arrivals);
+  std::vector<double> receives;
+  for (const Arrival& a : arrivals) receives.push_back(a.receiveMs);
+  double driftEnd = 0.0, driftMax = 0.0;
+  StampDrift(arrivals, &driftEnd, &driftMax);
+  const double fps = DeliveredFps(arrivals);
+  auto& t = tables.arrival;
+  t.push_back({"delivered fps" + label, fps, "fps", double(run.rate), "requested"});
+  for (double p : {50.0, 95.0, 99.0}) {
+    t.push_back({"interval p" + std::to_string(int(p)) + label,
+                 tvqbench::Percentile(intervals, p), "ms", interval, requested});
+  }
+  t.push_back({"stamp drift at end" + label, driftEnd, "ms", interval, requested});
+  t.push_back({"stamp drift max" + label, driftMax, "ms", interval, requested});
+  t.push_back({"fill per sample" + label, fillMs, "ms", interval, requested});
+  t.push_back({"delivery per sample" + label, tvqbench::Median(receives), "ms", interval,
+               requested});
+  AddLatency(label, Latencies(arrivals, interval), tables.arrivalLatency);
 }
 
 bool RegisterCamera() {
@@ -316,52 +447,81 @@ bool RegisterCamera() {
   return registered;
 }
 
+// Runs one client and adds its figures; false when its graph failed.
+bool MeasureRun(const Run& run, DWORD manager, Tables& tables) {
+  Recorder recorder(static_cast<size_t>(run.rate * run.seconds * 2 + 100));
+  double clientCpu = 0.0;
+  double managerCpu = 0.0;
+  if (!RecordClient(run, recorder, manager, &clientCpu, &managerCpu)) return false;
+  const std::vector<Arrival> arrivals = recorder.Recorded();
+  if (arrivals.size() < 2) {
+    tables.delivery.push_back({"delivered fps" + Label(run), 0.0, "fps", double(run.rate),
+                               "requested"});
+    return true;
+  }
+  if (run.arrival) {
+    AddArrivalFigures(run, arrivals, FillMs(run.size), tables);
+  } else {
+    AddClockedFigures(run, arrivals, clientCpu, managerCpu, tables);
+  }
+  return true;
+}
+
+// The runs that share a Manager (same size and settings rate) from first.
+std::vector<Run> SameManager(const std::vector<Run>& runs, size_t first) {
+  std::vector<Run> group;
+  for (size_t i = first; i < runs.size(); ++i) {
+    const Run& r = runs[i];
+    if (r.size.width != runs[first].size.width || r.size.height != runs[first].size.height ||
+        r.settingsRate != runs[first].settingsRate) {
+      break;
+    }
+    group.push_back(r);
+  }
+  return group;
+}
+
+int MeasureAll(const std::vector<Run>& runs, Tables& tables) {
+  int status = 0;
+  for (size_t first = 0; first < runs.size();) {
+    const std::vector<Run> group = SameManager(runs, first);
+    first += group.size();
+    const std::wstring folder = tvqbench::MakeBenchFolder(L"delivery");
+    tvqbench::WriteSettingsFile(folder, group[0].size, group[0].settingsRate);
+    ManagerProcess manager;
+    if (!manager.Start(folder)) {
+      std::printf("the Manager did not start at %s\n", tvqbench::SizeLabel(group[0].size).c_str());
+      status = 1;
+      continue;
+    }
+    for (const Run& run : group) {
+      if (MeasureRun(run, manager.Id(), tables)) continue;
+      std::printf("the client graph failed at%s\n", Label(run).c_str());
+      status = 1;
+    }
+    manager.Stop();
+  }
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool quick = tvqbench::QuickMode(argc, argv);
-  const double seconds = quick ? 8.0 : 10.0;
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   if (!RegisterCamera()) {
     std::printf("the virtual camera could not be registered\n");
     return 1;
   }
   Tables tables;
-  std::vector<tvqbench::OutputSize> sizes(std::begin(tvqbench::kOutputSizes),
-                                          std::end(tvqbench::kOutputSizes));
-  if (quick) sizes = {{1024, 768}};
-  std::vector<int> rates(std::begin(kRates), std::end(kRates));
-  if (quick) rates.assign(std::begin(kQuickRates), std::end(kQuickRates));
-  int status = 0;
-  for (const tvqbench::OutputSize& size : sizes) {
-    const std::wstring folder = tvqbench::MakeBenchFolder(L"delivery");
-    tvqbench::WriteSettingsFile(folder, size, kSettingsRate);
-    ManagerProcess manager;
-    if (!manager.Start(folder)) {
-      std::printf("the Manager did not start at %s\n", tvqbench::SizeLabel(size).c_str());
-      status = 1;
-      continue;
-    }
-    for (int rate : rates) {
-      Recorder recorder(static_cast<size_t>(rate * seconds * 2 + 100));
-      double clientCpu = 0.0;
-      double managerCpu = 0.0;
-      if (!RecordClient(size, rate, seconds, recorder, manager.Id(), &clientCpu,
-                        &managerCpu)) {
-        std::printf("the client graph failed at %d fps %s\n", rate,
-                    tvqbench::SizeLabel(size).c_str());
-        status = 1;
-        continue;
-      }
-      AddFigures(size, rate, recorder, clientCpu, managerCpu, tables);
-    }
-    manager.Stop();
-  }
-  tvqbench::PrintTable("Delivery: what a client receives (ratio against the requested rate)",
-                       tables.delivery);
+  const int status = MeasureAll(PlannedRuns(tvqbench::QuickMode(argc, argv)), tables);
+  tvqbench::PrintTable("Delivery to a clocked client (renderer on the graph clock; ratio against "
+                       "the requested rate)", tables.delivery);
   tvqbench::PrintTable("CPU time per delivered frame (ratio = share of one core)", tables.cpu);
   tvqbench::PrintTable("End-to-end latency from the Manager's publication to the client",
                        tables.latency);
+  tvqbench::PrintTable("Delivery to an arrival client (no reference clock; ratio against the "
+                       "request)", tables.arrival);
+  tvqbench::PrintTable("End-to-end latency to the arrival client", tables.arrivalLatency);
   CoUninitialize();
   return status;
 }

@@ -1,6 +1,5 @@
 #include "filter/CTVQOutputPin.h"
 
-#include <mmsystem.h>
 #include <uuids.h>
 #include <vfwmsgs.h>
 
@@ -12,20 +11,9 @@
 #include "filter/CTVQSourceFilter.h"
 #include "filter/FilterIdentity.h"
 #include "filter/FilterSettings.h"
-#include "filter/FramePacing.h"
 #include "filter/PinCategoryProperty.h"
 
 namespace {
-
-// A 1 ms system timer resolution for as long as one FillBuffer call lasts, so that its Sleep
-// ends on time.
-class TimerResolution {
- public:
-  TimerResolution() { timeBeginPeriod(1); }
-  ~TimerResolution() { timeEndPeriod(1); }
-  TimerResolution(const TimerResolution&) = delete;
-  TimerResolution& operator=(const TimerResolution&) = delete;
-};
 
 void FillWithNoise(BYTE* data, long size) {
   for (long i = 0; i < size; ++i) data[i] = static_cast<BYTE>(std::rand() % 255);
@@ -178,8 +166,6 @@ void CTVQOutputPin::CopyFrame(BYTE* data, long size) {
 
 HRESULT CTVQOutputPin::FillBuffer(IMediaSample* pSample) {
   CAutoLock fill(&m_fillLock);
-  TimerResolution resolution;
-  const DWORD startMs = timeGetTime();
   if (!pSample) return E_POINTER;
   BYTE* data = nullptr;
   if (pSample->GetPointer(&data) != S_OK || data == nullptr) return S_FALSE;
@@ -188,12 +174,24 @@ HRESULT CTVQOutputPin::FillBuffer(IMediaSample* pSample) {
 
   // One read of the interval serves the time stamps and the pacing of this sample.
   const REFERENCE_TIME interval = m_formats.Current().interval;
-  REFERENCE_TIME start = m_frameCounter++ * interval;
+  const LONGLONG frame = m_frameCounter++;
+  REFERENCE_TIME start = frame * interval;
   REFERENCE_TIME stop = start + interval;
   pSample->SetTime(&start, &stop);
+  // The sample leaves on its deadline, so the copy and the previous delivery count against the
+  // interval and the stamps keep to real time.
+  m_pacer.WaitForSample(frame, interval);
+  return S_OK;
+}
 
-  const DWORD sleepMs = tvq::PacingSleepMs(interval, startMs, timeGetTime());
-  if (sleepMs > 0) Sleep(sleepMs);
+// The 1 ms timer resolution is held while the worker streams, not requested per sample.
+HRESULT CTVQOutputPin::OnThreadCreate() {
+  m_timerResolution.Begin();
+  return S_OK;
+}
+
+HRESULT CTVQOutputPin::OnThreadDestroy() {
+  m_timerResolution.End();
   return S_OK;
 }
 

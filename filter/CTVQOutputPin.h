@@ -7,6 +7,7 @@
 
 #include "channel/CSharedMemory.h"
 #include "filter/CFormatSelection.h"
+#include "filter/FramePacing.h"
 #include "filter/HeldPicture.h"
 #include "framework/CCritSec.h"
 #include "framework/CSourceStream.h"
@@ -45,6 +46,8 @@ class CTVQOutputPin : public CSourceStream, public IAMStreamConfig, public IKsPr
   HRESULT Active() override;
   HRESULT Inactive() override;
   HRESULT FillBuffer(IMediaSample* pSample) override;
+  HRESULT OnThreadCreate() override;
+  HRESULT OnThreadDestroy() override;
 
   // IAMStreamConfig
   STDMETHODIMP SetFormat(AM_MEDIA_TYPE* pmt) override;
@@ -81,4 +84,8 @@ class CTVQOutputPin : public CSourceStream, public IAMStreamConfig, public IKsPr
   std::atomic<bool> m_unpublished{false};  // Active's publication timed out; the worker retries
   // Samples filled since the pin last became inactive; the worker counts, Inactive resets.
   std::atomic<LONGLONG> m_frameCounter{0};
+  // Worker thread only: when each sample leaves, and the timer resolution while streaming.
+  tvq::PerformanceClock m_clock;
+  tvq::FramePacer m_pacer{m_clock};
+  tvq::StreamTimerResolution m_timerResolution;
 };

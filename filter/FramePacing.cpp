@@ -1,14 +1,74 @@
 #include "filter/FramePacing.h"
 
-#include <strmif.h>
+#include <mmsystem.h>
 
 namespace tvq {
 
-DWORD PacingSleepMs(REFERENCE_TIME interval, DWORD startMs, DWORD nowMs) {
-  const DWORD budget = static_cast<DWORD>(interval / 10000);
-  const DWORD elapsed = nowMs - startMs;
-  const LONG wait = static_cast<LONG>(budget - elapsed - 1);
-  return wait > 0 ? static_cast<DWORD>(wait) : 0;
+namespace {
+
+// Not in every SDK's headers; older systems and Wine refuse the flag, which the fallback covers.
+constexpr DWORD kHighResolutionTimer = 0x00000002;
+constexpr LONGLONG kUnitsPerSecond = 10000000;
+// More than this many intervals late is a stall: start a new grid rather than catch up.
+constexpr LONGLONG kStallIntervals = 2;
+
+}  // namespace
+
+LONGLONG FrameSchedule::Due(LONGLONG frameNumber, REFERENCE_TIME interval, LONGLONG now) {
+  if (interval < 0) interval = 0;
+  if (frameNumber == 0 || !m_anchored) {
+    m_anchored = true;
+    m_lastDue = now + interval;
+    return m_lastDue;
+  }
+  LONGLONG due = m_lastDue + interval;
+  if (now - due > kStallIntervals * interval) due = now;
+  m_lastDue = due;
+  return due;
+}
+
+PerformanceClock::PerformanceClock() {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  m_frequency = frequency.QuadPart > 0 ? frequency.QuadPart : 1;
+  m_timer = CreateWaitableTimerExW(nullptr, nullptr, kHighResolutionTimer, TIMER_ALL_ACCESS);
+  if (m_timer == nullptr) m_timer = CreateWaitableTimerW(nullptr, TRUE, nullptr);
+}
+
+PerformanceClock::~PerformanceClock() {
+  if (m_timer != nullptr) CloseHandle(m_timer);
+}
+
+LONGLONG PerformanceClock::Now() {
+  LARGE_INTEGER counter;
+  QueryPerformanceCounter(&counter);
+  // Split so that the product cannot overflow however long the machine has run.
+  const LONGLONG seconds = counter.QuadPart / m_frequency;
+  const LONGLONG rest = counter.QuadPart % m_frequency;
+  return seconds * kUnitsPerSecond + rest * kUnitsPerSecond / m_frequency;
+}
+
+void PerformanceClock::WaitUntil(LONGLONG moment) {
+  const LONGLONG wait = moment - Now();
+  if (wait <= 0) return;
+  LARGE_INTEGER relative;
+  relative.QuadPart = -wait;  // negative: relative to now, in 100 ns units
+  if (m_timer != nullptr && SetWaitableTimer(m_timer, &relative, 0, nullptr, nullptr, FALSE)) {
+    WaitForSingleObject(m_timer, INFINITE);
+    return;
+  }
+  Sleep(static_cast<DWORD>(wait / 10000));
+}
+
+void StreamTimerResolution::Begin() {
+  if (m_requested) return;
+  m_requested = timeBeginPeriod(1) == TIMERR_NOERROR;
+}
+
+void StreamTimerResolution::End() {
+  if (!m_requested) return;
+  timeEndPeriod(1);
+  m_requested = false;
 }
 
 }  // namespace tvq

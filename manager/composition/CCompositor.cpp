@@ -24,8 +24,7 @@ CCompositor::CCompositor(CImage& canvas, CSharedMemory& format, CSharedMemory& i
       m_interval(interval),
       m_pixels(pixels),
       m_maxWidth(maxWidth),
-      m_maxHeight(maxHeight),
-      m_stampFrames(GetEnvironmentVariableW(tvq::kBenchStampVariable, nullptr, 0) > 0) {}
+      m_maxHeight(maxHeight) {}
 
 bool CCompositor::Tick(ISlotTable& slots, double& outputFrameRate) {
   // A client stalled inside its own copy must not freeze the window: a channel object still
@@ -105,7 +104,9 @@ void CCompositor::DrawSlots(ISlotTable& slots) {
 void CCompositor::Publish() {
   // The pixels are read straight from memory: GDI must have finished every blit.
   GdiFlush();
-  if (m_stampFrames) StampFrame();
+#ifdef TVQ_STAMPED_FRAMES
+  StampFrame();
+#endif
   m_pixels.Write(m_canvas.LowestAddress(), static_cast<int>(m_canvas.BufferBytes()),
                  m_channelWaitMs);
 }

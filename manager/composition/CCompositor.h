@@ -12,11 +12,10 @@ class ISlotTable;
 
 namespace tvq {
 
-// Bench mode: when this environment variable is set as the compositor is made (at the Manager's
-// start-up), every published frame carries a BenchStamp in its first bytes (the start of its
-// bottom row), so that a client can tell when each frame left the Manager.
-inline constexpr const wchar_t* kBenchStampVariable = L"TVQ_BENCH_STAMP";
-
+// In the stamped build used only by benchmarks and tests (TessavueManagerStamped.exe, compiled
+// with TVQ_STAMPED_FRAMES), every published frame carries a BenchStamp in its first bytes (the
+// start of its bottom row), so that a client can tell when each frame left the Manager. The
+// shipped Manager never writes it.
 struct BenchStamp {
   std::int64_t counter;       // 1 for the first frame published
   std::int64_t publishedQpc;  // QueryPerformanceCounter as the frame was written
@@ -76,7 +75,6 @@ class CCompositor {
 
   int m_maxWidth;
   int m_maxHeight;
-  bool m_stampFrames;
   DWORD m_channelWaitMs = 0;  // set by each tick from the rate it composes at
   std::int64_t m_framesStamped = 0;
 };

@@ -368,7 +368,7 @@ TEST_F(BufferSize, SmallerBuffersOrAFailingAllocatorFail) {
 
 // --- FillBuffer ---------------------------------------------------------------------------------
 
-// 1000 frames per second: a budget of 1 ms, so no call sleeps.
+// 1000 frames per second: each sample leaves 1 ms after the one before.
 class FastFill : public testing::Test {
  protected:
   ScopedSettings m_settings{VideoSection(64, 48, "1000")};
@@ -497,7 +497,7 @@ TEST(PixelObjectMissing, FramesAreNoiseBetween0And254) {
   EXPECT_EQ(255, distinct) << "noise should use every value from 0 to 254";
 }
 
-TEST(FillPacing, ACallLastsAboutTheIntervalLessOneMillisecond) {
+TEST(FillPacing, TheFirstSampleLeavesOneIntervalAfterItsFillBegan) {
   ScopedSettings settings(VideoSection(64, 48, "15"));
   LocalFilter f;
   ASSERT_TRUE(f.IsValid());
@@ -505,7 +505,7 @@ TEST(FillPacing, ACallLastsAboutTheIntervalLessOneMillisecond) {
   const ULONGLONG start = GetTickCount64();
   ASSERT_EQ(S_OK, Fill(f.pin, &sample));
   const ULONGLONG elapsed = GetTickCount64() - start;
-  // Budget 66 ms, less 1 ms for delivery; the tick counter may be up to ~16 ms coarse.
+  // 66.7 ms; the tick counter may be up to ~16 ms coarse.
   EXPECT_GE(elapsed, 48u);
   EXPECT_EQ(666666, sample.stop);
 }

@@ -12,10 +12,11 @@ namespace {
 constexpr DWORD kWindowTimeoutMs = 15000;
 constexpr DWORD kExitTimeoutMs = 15000;
 
-std::wstring BuiltManagerPath() {
+// The stamped build is the same program publishing a BenchStamp in every frame.
+std::wstring BuiltManagerPath(bool stampFrames) {
   std::wstring path = OwnExecutablePath();
   path.resize(path.find_last_of(L'\\'));
-  return path + L"\\TessavueManager.exe";
+  return path + (stampFrames ? L"\\TessavueManagerStamped.exe" : L"\\TessavueManager.exe");
 }
 
 // lParam of a key message: repeat count 1, bit 30 the previous state, bit 31 the transition.
@@ -36,11 +37,8 @@ RealManager::RealManager(const std::wstring& folder, const std::string& settings
 RealManager::~RealManager() { m_process.Kill(); }
 
 bool RealManager::Start(bool stampFrames) {
-  if (!CopyFileW(BuiltManagerPath().c_str(), m_exePath.c_str(), FALSE)) return false;
-  // The copy inherits the variable; the test's own process never reads it.
-  SetEnvironmentVariableW(tvq::kBenchStampVariable, stampFrames ? L"1" : nullptr);
+  if (!CopyFileW(BuiltManagerPath(stampFrames).c_str(), m_exePath.c_str(), FALSE)) return false;
   m_process = ChildProcess::Start(QuoteArgument(m_exePath), m_folder);
-  SetEnvironmentVariableW(tvq::kBenchStampVariable, nullptr);
   if (!m_process.IsValid()) return false;
   return WaitUntil(
       [this] {
