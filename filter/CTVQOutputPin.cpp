@@ -187,6 +187,7 @@ HRESULT CTVQOutputPin::FillBuffer(IMediaSample* pSample) {
 // The 1 ms timer resolution is held while the worker streams, not requested per sample.
 HRESULT CTVQOutputPin::OnThreadCreate() {
   m_timerResolution.Begin();
+  m_clock.InterruptWith(RequestEvent());
   return S_OK;
 }
 

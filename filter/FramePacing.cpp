@@ -54,10 +54,16 @@ void PerformanceClock::WaitUntil(LONGLONG moment) {
   LARGE_INTEGER relative;
   relative.QuadPart = -wait;  // negative: relative to now, in 100 ns units
   if (m_timer != nullptr && SetWaitableTimer(m_timer, &relative, 0, nullptr, nullptr, FALSE)) {
-    WaitForSingleObject(m_timer, INFINITE);
+    const HANDLE handles[2] = {m_timer, m_interrupt};
+    WaitForMultipleObjects(m_interrupt != nullptr ? 2 : 1, handles, FALSE, INFINITE);
     return;
   }
-  Sleep(static_cast<DWORD>(wait / 10000));
+  const DWORD ms = static_cast<DWORD>(wait / 10000);
+  if (m_interrupt != nullptr) {
+    WaitForSingleObject(m_interrupt, ms);
+  } else {
+    Sleep(ms);
+  }
 }
 
 void StreamTimerResolution::Begin() {

@@ -57,11 +57,15 @@ class PerformanceClock : public IPacingClock {
   PerformanceClock& operator=(const PerformanceClock&) = delete;
 
   LONGLONG Now() override;
+  // Returns at the moment, or earlier when the interrupt event (if any) is signalled.
   void WaitUntil(LONGLONG moment) override;
+  // The worker's command event: a stop must not wait for a long interval to run out.
+  void InterruptWith(HANDLE event) { m_interrupt = event; }
 
  private:
   LONGLONG m_frequency = 0;
   HANDLE m_timer = nullptr;
+  HANDLE m_interrupt = nullptr;  // not owned
 };
 
 // A 1 ms system timer resolution while a stream runs; Begin and End may be called in any number,

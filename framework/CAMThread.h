@@ -45,6 +45,9 @@ class CAMThread {
   CAMThread(HANDLE sendEvent, HANDLE completionEvent, HRESULT* phr);
 
   virtual DWORD ThreadProc() = 0;
+  // Signalled while a command is pending: a worker that waits for something else may wait on it
+  // too, so that a command (a stop) never waits for the end of that wait.
+  HANDLE RequestEvent() const { return m_EventSend.Get(); }
   // FALSE when an event could not be made: no thread can then be started.
   BOOL EventsReady() const { return m_EventSend && m_EventComplete; }
 

@@ -140,6 +140,29 @@ TEST_F(FrameIntegrity, ManagerKilledHoldingThePixelMutexNeitherStopsTheClientNor
   EXPECT_TRUE(second.Stop());
 }
 
+// At one frame a second the worker spends nearly all its time waiting for the next deadline; a
+// stop must not wait for that deadline.
+TEST_F(FrameIntegrity, StopDoesNotWaitForTheNextDeadlineAtOneFrameASecond) {
+  FakeManagerProcess manager(320, 240);
+  ASSERT_TRUE(manager.WaitReady());
+  LocalFilter f;
+  ASSERT_TRUE(f.IsValid());
+  ASSERT_EQ(S_OK, AskFor(f.config.Get(), 320, 240, 10000000));
+  ASSERT_EQ(S_OK, f.outputPin->Connect(&m_sink, nullptr));
+  m_checker.NewRun();
+  ASSERT_EQ(S_OK, f.filter->Run(0));
+  ASSERT_TRUE(m_checker.WaitForGoodFrames(1, kTimeoutMs));
+  // A stop right at a delivery ends the worker at its next buffer; this one finds it filled and
+  // waiting, a good part of a second before its deadline.
+  Sleep(250);
+  const ULONGLONG stopStart = GetTickCount64();
+  EXPECT_EQ(S_OK, f.filter->Stop());
+  EXPECT_LT(GetTickCount64() - stopStart, 500u) << "Stop waited for the next deadline";
+  EXPECT_EQ(0, m_checker.Bad());
+  f.outputPin->Disconnect();
+  m_sink.Disconnect();
+}
+
 // A Manager stalled holding the pixel mutex (suspended, in a debugger) must not stall the client:
 // samples go on arriving, each the last whole picture again, and Stop returns at once.
 TEST_F(FrameIntegrity, ManagerStalledHoldingThePixelMutexNeitherStallsTheClientNorItsStop) {
