@@ -164,9 +164,9 @@ TEST(ManagerStartup, WithoutItsOwnPathTheManagerRunsOnDefaultsAndRecordsNothing)
   EXPECT_TRUE(app.IniPath().empty());
   EXPECT_EQ(1024, app.Canvas().Width());
   EXPECT_EQ(66u, app.CompositingIntervalMs());
-  ASSERT_TRUE(app.Slots().Fill(0, tvq::kDesktopSlot, app.Window()));
+  ASSERT_TRUE(app.Slots().Fill(0, tvq::kDesktopSlot));
   EXPECT_EQ(5.0, app.Slots().Placement(0).CapturePerSecond);
-  ASSERT_TRUE(app.Slots().SaveAndClear(0, app.Window()));
+  ASSERT_TRUE(app.Slots().SaveAndClear(0));
   EXPECT_FALSE(tvqtest::FileExists(current.File(tvq::kDesktopFileName)));
   EXPECT_EQ(windowsFileBefore, tvqtest::FileExists(InWindowsFolder(tvq::kDesktopFileName)));
 
