@@ -19,4 +19,7 @@ inline constexpr const wchar_t* kFramePerSecondKey = L"FramePerSecond";
 inline constexpr int kFormatObjectSize = 40;   // BITMAPINFOHEADER
 inline constexpr int kIntervalObjectSize = 8;  // REFERENCE_TIME
 
+// The interval object counts in REFERENCE_TIME units: 100 ns, ten million to the second.
+inline constexpr long long kIntervalUnitsPerSecond = 10000000;
+
 }  // namespace tvq

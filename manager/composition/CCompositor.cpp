@@ -4,14 +4,15 @@
 #include <cstring>
 
 #include "channel/CSharedMemory.h"
-#include "manager/composition/CImage.h"
+#include "channel/ChannelNames.h"
+#include "manager/capture/CImage.h"
 #include "manager/composition/ISlotTable.h"
 #include "manager/composition/SlotLayout.h"
 
 namespace {
 
 constexpr int kCanvasBitsPerPixel = 24;
-constexpr double kReferenceTimePerSecond = 10000000.0;
+constexpr double kReferenceTimePerSecond = static_cast<double>(tvq::kIntervalUnitsPerSecond);
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "channel/ChannelNames.h"
+#include "channel/FrameGeometry.h"
 #include "manager/app/Settings.h"
 #include "manager/app/TimerIds.h"
 #include "resources/Resource.h"
@@ -71,7 +72,7 @@ class Surface {
   RECT Rect() const { return RECT{0, 0, m_width, m_height}; }
   COLORREF At(int x, int y) const {
     GdiFlush();
-    const int stride = (m_width * 3 + 3) / 4 * 4;
+    const auto stride = tvq::RowBytes24(m_width);
     const auto* p = static_cast<const BYTE*>(m_bits) + y * stride + x * 3;
     return RGB(p[2], p[1], p[0]);
   }
