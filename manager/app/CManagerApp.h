@@ -10,8 +10,8 @@
 #include "manager/app/CStatusText.h"
 #include "manager/app/Settings.h"
 #include "manager/app/TimerIds.h"
+#include "manager/capture/CImage.h"
 #include "manager/composition/CCompositor.h"
-#include "manager/composition/CImage.h"
 #include "manager/composition/CSlots.h"
 
 // The Manager's process-wide state and its main window: entry steps, the window procedure's

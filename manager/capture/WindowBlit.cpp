@@ -1,7 +1,7 @@
 #include "manager/capture/WindowBlit.h"
 
 #include "common/Lifetime.h"
-#include "manager/composition/CImage.h"
+#include "manager/capture/CImage.h"
 
 namespace tvq {
 

@@ -7,6 +7,8 @@
 // What the slots need from the program around them, without knowing its window or its files.
 // The app implements both over its main window and its per-kind placement files; the slots only
 // say which slot, which kind and which section.
+//
+// Threads: called on the GUI thread only, from inside the slots' own calls.
 
 // Where a source's placement is kept between one fill and the next.
 class IPlacementStore {
