@@ -16,7 +16,8 @@
 
 // The Manager's process-wide state and its main window: entry steps, the window procedure's
 // handlers and the About box. One instance exists while the program runs; the window procedure
-// reaches it through Current().
+// reaches it through Current(). It gives the slots their placement files and capture timers, and
+// the editing keys their actions (ISlotKeyActions).
 //
 // Threads: everything runs on the GUI thread, inside the window procedure; timer, key and paint
 // messages are handled one at a time, so no member needs a lock.

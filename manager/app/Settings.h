@@ -72,10 +72,10 @@ class CPlacementFiles : public IPlacementStore {
   void WritePlacement(int kind, const std::wstring& section, const SCIInfo& placement,
                       const wchar_t* friendlyName) override;
 
+ private:
   // The file a kind's placements are kept in; empty when the module path names no folder.
   std::wstring FileOf(int kind) const;
 
- private:
   std::wstring m_modulePath;
 };
 
