@@ -13,12 +13,12 @@
 #include "channel/CSharedMemory.h"
 #include "channel/ChannelNames.h"
 #include "manager/app/Settings.h"
-#include "manager/app/TimerInterval.h"
+#include "manager/capture/CImage.h"
 #include "manager/capture/FrameBuffer.h"
 #include "manager/capture/WindowBlit.h"
 #include "manager/composition/CCompositor.h"
-#include "manager/composition/CImage.h"
 #include "manager/composition/ISlotTable.h"
+#include "manager/composition/TimerInterval.h"
 
 namespace {
 

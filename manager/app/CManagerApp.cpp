@@ -3,9 +3,7 @@
 #include <utility>
 
 #include "channel/ChannelNames.h"
-#include "manager/app/Settings.h"
-#include "manager/app/TimerIds.h"
-#include "manager/app/TimerInterval.h"
+#include "manager/composition/TimerInterval.h"
 #include "resources/Resource.h"
 
 namespace {
@@ -26,6 +24,8 @@ CManagerApp::CManagerApp(HINSTANCE instance, std::wstring modulePath, std::wstri
       m_outputHeight(0),
       m_framePerSecond(tvq::kDefaultFramePerSecond),
       m_compositingIntervalMs(0),
+      m_placementFiles(m_modulePath),
+      m_slots(m_placementFiles, m_captureTimers),
       m_keys(m_slots, *this) {
   if (g_current == nullptr) g_current = this;
 }
@@ -125,8 +125,9 @@ LRESULT CALLBACK CManagerApp::WindowProc(HWND window, UINT message, WPARAM wPara
 // No step stops the start-up: whatever failed stays absent and the Manager runs on.
 void CManagerApp::OnCreate(HWND window) {
   m_window = window;
+  m_captureTimers.SetWindow(window);
   ReadSettings();
-  ResetSlots();
+  m_slots.Reset(m_slotCount);
   CreateCanvas();
   OpenChannel();
   m_compositor.emplace(m_canvas, m_formatChannel, m_intervalChannel, m_pixelChannel,
@@ -170,7 +171,10 @@ void CManagerApp::PaintContent(HDC dc, const RECT& client, const std::wstring& s
   DrawTextW(dc, statusText.data(), static_cast<int>(statusText.size()), &textArea, 0);
 }
 
-void CManagerApp::OnKeyDown(UINT virtualKey) { HandleKeyDown(virtualKey); }
+void CManagerApp::OnKeyDown(UINT virtualKey) {
+  // Ctrl is read when the key is handled: held while pressing, it selects the fine steps.
+  m_keys.OnKeyDown(virtualKey, GetKeyState(VK_CONTROL) < 0);
+}
 
 // Every key release repaints, so each change made by a key shows once the key is let go; held
 // keys repeat their action without repainting in between.
@@ -267,11 +271,6 @@ void CManagerApp::CloseChannel() {
 // ---------------------------------------------------------------------------------------------
 // Slots, compositing, keys and status text
 
-void CManagerApp::ResetSlots() {
-  m_slots.SetModulePath(m_modulePath);
-  m_slots.Reset(m_slotCount);
-}
-
 void CManagerApp::CompositeTick() {
   if (!m_compositor) return;
   // A canvas recreated at the negotiated size shows its new size and preview at once.
@@ -306,12 +305,7 @@ void CManagerApp::MarkSlotsChanged() {
 }
 
 void CManagerApp::SaveAndClearAllSlots() {
-  for (int slot = 0; slot < m_slots.SlotCount(); ++slot) m_slots.SaveAndClear(slot, m_window);
-}
-
-void CManagerApp::HandleKeyDown(UINT virtualKey) {
-  // Ctrl is read when the key is handled: held while pressing, it selects the fine steps.
-  m_keys.OnKeyDown(virtualKey, GetKeyState(VK_CONTROL) < 0);
+  for (int slot = 0; slot < m_slots.SlotCount(); ++slot) m_slots.SaveAndClear(slot);
 }
 
 std::wstring CManagerApp::BuildStatusText() {
@@ -320,18 +314,18 @@ std::wstring CManagerApp::BuildStatusText() {
 }
 
 bool CManagerApp::FillSlot(int slot, int kind) {
-  const bool filled = m_slots.Fill(slot, kind, m_window);
+  const bool filled = m_slots.Fill(slot, kind);
   if (filled) MarkSlotsChanged();
   return filled;
 }
 
 bool CManagerApp::SaveAndClearSlot(int slot) {
-  const bool cleared = m_slots.SaveAndClear(slot, m_window);
+  const bool cleared = m_slots.SaveAndClear(slot);
   if (cleared) MarkSlotsChanged();
   return cleared;
 }
 
-void CManagerApp::RestartCaptureTimer(int slot) { m_slots.RestartCaptureTimer(slot, m_window); }
+void CManagerApp::RestartCaptureTimer(int slot) { m_slots.RestartCaptureTimer(slot); }
 
 void CManagerApp::ClearCanvas() {
   if (m_compositor) m_compositor->ClearCanvas();

@@ -8,13 +8,16 @@
 #include "channel/CSharedMemory.h"
 #include "manager/app/CSlotKeys.h"
 #include "manager/app/CStatusText.h"
+#include "manager/app/Settings.h"
+#include "manager/app/TimerIds.h"
+#include "manager/capture/CImage.h"
 #include "manager/composition/CCompositor.h"
-#include "manager/composition/CImage.h"
 #include "manager/composition/CSlots.h"
 
 // The Manager's process-wide state and its main window: entry steps, the window procedure's
 // handlers and the About box. One instance exists while the program runs; the window procedure
-// reaches it through Current().
+// reaches it through Current(). It gives the slots their placement files and capture timers, and
+// the editing keys their actions (ISlotKeyActions).
 //
 // Threads: everything runs on the GUI thread, inside the window procedure; timer, key and paint
 // messages are handled one at a time, so no member needs a lock.
@@ -55,13 +58,9 @@ class CManagerApp : private ISlotKeyActions {
   // then statusText over the whole client rectangle.
   void PaintContent(HDC dc, const RECT& client, const std::wstring& statusText);
 
-  HINSTANCE Instance() const { return m_instance; }
   HWND Window() const { return m_window; }
-  const std::wstring& ModulePath() const { return m_modulePath; }
   const std::wstring& IniPath() const { return m_iniPath; }
   int SlotCount() const { return m_slotCount; }
-  double FramePerSecond() const { return m_framePerSecond; }
-  void SetFramePerSecond(double rate) { m_framePerSecond = rate; }
   unsigned int CompositingIntervalMs() const { return m_compositingIntervalMs; }
   CImage& Canvas() { return m_canvas; }
   CSharedMemory& FormatChannel() { return m_formatChannel; }
@@ -70,7 +69,6 @@ class CManagerApp : private ISlotKeyActions {
   CSlots& Slots() { return m_slots; }
   // Null before start-up.
   CCompositor* Compositor() { return m_compositor ? &*m_compositor : nullptr; }
-  const CSlotKeys& Keys() const { return m_keys; }
   // The text as drawn by the last paint.
   const CStatusText& StatusText() const { return m_statusText; }
 
@@ -87,13 +85,11 @@ class CManagerApp : private ISlotKeyActions {
   void CloseChannel();
 
   // Where the slots, the compositing tick, the keys and the status text plug in.
-  void ResetSlots();
   void CompositeTick();
   void InvalidatePreview();
   void CaptureTick(int slot);
   void MarkSlotsChanged();
   void SaveAndClearAllSlots();
-  void HandleKeyDown(UINT virtualKey);
   std::wstring BuildStatusText();
 
   // ISlotKeyActions: what the editing keys start, on this window and this canvas.
@@ -122,6 +118,9 @@ class CManagerApp : private ISlotKeyActions {
   CSharedMemory m_intervalChannel;
   CSharedMemory m_pixelChannel;
 
+  // What the slots save placements in and run their capture timers on; declared before them.
+  tvq::CPlacementFiles m_placementFiles;
+  tvq::CCaptureTimers m_captureTimers;
   // Built with the app, before the window: camera sources initialise COM for this thread.
   CSlots m_slots;
   CSlotKeys m_keys;

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "channel/FrameGeometry.h"
-#include "channel/UniqueHandle.h"
+#include "common/Lifetime.h"
+#include "manager/composition/ISlotTable.h"
 
 namespace tvq {
 namespace {
@@ -40,13 +41,12 @@ void WriteDecimal(const std::wstring& file, const wchar_t* section, const wchar_
 // A per-kind file is created as UTF-16 so that section names such as window titles keep every
 // character; the profile calls keep writing an existing file in its own encoding.
 void CreateUnicodeFileIfMissing(const std::wstring& file) {
-  HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return;
+  const UniqueFileHandle handle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle) return;
   const unsigned char bom[2] = {0xFF, 0xFE};
   DWORD written = 0;
-  WriteFile(handle, bom, sizeof(bom), &written, nullptr);
-  CloseHandle(handle);
+  WriteFile(handle.Get(), bom, sizeof(bom), &written, nullptr);
 }
 
 void SetExpandString(HKEY key, const wchar_t* name, const std::wstring& value) {
@@ -170,6 +170,24 @@ void WriteSlotSection(const std::wstring& file, const std::wstring& section, con
   WriteInt(file, s, L"TrimTop", info.TrimTop);
   WriteInt(file, s, L"TrimBottom", info.TrimBottom);
   WriteDecimal(file, s, L"CapturePerSecond", info.CapturePerSecond);
+}
+
+SCIInfo CPlacementFiles::ReadPlacement(int kind, const std::wstring& section,
+                                       double defaultRate) {
+  return ReadSlotSection(FileOf(kind), section, defaultRate);
+}
+
+void CPlacementFiles::WritePlacement(int kind, const std::wstring& section,
+                                     const SCIInfo& placement, const wchar_t* friendlyName) {
+  WriteSlotSection(FileOf(kind), section, placement, friendlyName);
+}
+
+std::wstring CPlacementFiles::FileOf(int kind) const {
+  switch (kind) {
+    case kCameraSlot: return SettingsPath(m_modulePath, kCameraFileName);
+    case kWindowSlot: return SettingsPath(m_modulePath, kWindowFileName);
+    default: return SettingsPath(m_modulePath, kDesktopFileName);
+  }
 }
 
 }  // namespace tvq

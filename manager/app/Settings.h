@@ -1,10 +1,12 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "channel/ChannelNames.h"
 #include "channel/FrameGeometry.h"
 #include "manager/composition/SCIInfo.h"
+#include "manager/composition/SlotServices.h"
 
 // The Manager's ini files and registry record. Every file lies in the Manager's own directory;
 // functions take the module path (or the file path) as a parameter so that tests can point them
@@ -20,8 +22,6 @@ inline constexpr const wchar_t* kManagerPathValue = L"TVQManagerPath";
 
 inline constexpr int kDefaultSlotCount = 8;
 inline constexpr int kMaxSlotCount = 256;
-inline constexpr double kDefaultCameraCaptureRate = 15.0;
-inline constexpr double kDefaultWindowCaptureRate = 5.0;
 
 struct StartupSettings {
   int slotCount = kDefaultSlotCount;
@@ -60,5 +60,22 @@ double ReadDecimal(const std::wstring& file, const wchar_t* section, const wchar
 
 // "%.16f" formatting of a decimal value as stored in the files.
 std::wstring FormatDecimal(double value);
+
+// The slots' placements in the per-kind files beside the module: cameras, windows and the
+// desktop each have a file of their own.
+class CPlacementFiles : public IPlacementStore {
+ public:
+  explicit CPlacementFiles(std::wstring modulePath) : m_modulePath(std::move(modulePath)) {}
+
+  SCIInfo ReadPlacement(int kind, const std::wstring& section, double defaultRate) override;
+  void WritePlacement(int kind, const std::wstring& section, const SCIInfo& placement,
+                      const wchar_t* friendlyName) override;
+
+ private:
+  // The file a kind's placements are kept in; empty when the module path names no folder.
+  std::wstring FileOf(int kind) const;
+
+  std::wstring m_modulePath;
+};
 
 }  // namespace tvq

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "manager/composition/SlotServices.h"
+
 // Window timers of the Manager's main window. Capture timers are numbered after their slot, so
 // the timer id alone says which slot's source is due.
 namespace tvq {
@@ -17,5 +19,20 @@ inline int SlotOfCaptureTimer(UINT_PTR id, int slotCount) {
   const UINT_PTR slot = id - kFirstCaptureTimerId;
   return slot < static_cast<UINT_PTR>(slotCount) ? static_cast<int>(slot) : -1;
 }
+
+// The slots' capture timers, on the main window once it exists.
+class CCaptureTimers : public ICaptureTimers {
+ public:
+  void SetWindow(HWND window) { m_window = window; }
+
+  bool CanRunTimers() const override { return m_window != nullptr && IsWindow(m_window); }
+  void StartCaptureTimer(int slot, unsigned int intervalMs) override {
+    SetTimer(m_window, CaptureTimerId(slot), intervalMs, nullptr);
+  }
+  void StopCaptureTimer(int slot) override { KillTimer(m_window, CaptureTimerId(slot)); }
+
+ private:
+  HWND m_window = nullptr;
+};
 
 }  // namespace tvq

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "manager/composition/CImage.h"
+#include "manager/capture/CImage.h"
 
 // The desktop as a capture source: the primary screen, read through the desktop window's device
 // context, one to one into the picture. Nothing to choose, so Select never asks the user.

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "manager/capture/CImage.h"
 #include "manager/capture/CameraGraph.h"
 #include "manager/capture/CameraPrompt.h"
 #include "manager/capture/ComApartment.h"
@@ -9,7 +10,6 @@
 #include "manager/capture/DeviceChooser.h"
 #include "manager/capture/FrameBuffer.h"
 #include "manager/capture/MessageBoxFn.h"
-#include "manager/composition/CImage.h"
 
 // A video capture device as a capture source. Select lets the user choose the device (and the
 // crossbar route, if it has one), shows its property pages, and builds and runs a graph that

@@ -4,8 +4,8 @@
 
 #include <utility>
 
+#include "manager/capture/CImage.h"
 #include "manager/capture/MessageBoxFn.h"
-#include "manager/composition/CImage.h"
 
 // One top-level window as a capture source: the user picks it from the visible windows in Z
 // order, and every capture copies the whole window, frame included, at its current size.

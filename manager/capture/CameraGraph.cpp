@@ -1,6 +1,5 @@
 #include "manager/capture/CameraGraph.h"
 
-#include <new>
 #include <utility>
 
 using Microsoft::WRL::ComPtr;
@@ -12,12 +11,6 @@ namespace {
 constexpr DWORD kGraphContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER;
 
 }  // namespace
-
-void CameraGraph::MediaTypeDeleter::operator()(AM_MEDIA_TYPE* type) const {
-  if (type->cbFormat != 0 || type->pbFormat != nullptr) CoTaskMemFree(type->pbFormat);
-  if (type->pUnk != nullptr) type->pUnk->Release();
-  delete type;
-}
 
 bool CameraGraph::Create(CameraPrompt& prompt) {
   ComPtr<IGraphBuilder> graph;
@@ -98,13 +91,15 @@ bool CameraGraph::RenderCaptureStream(CameraPrompt& prompt) {
 }
 
 bool CameraGraph::ReadConnectedType(CameraPrompt& prompt) {
-  m_connectedType.reset();
-  std::unique_ptr<AM_MEDIA_TYPE, MediaTypeDeleter> type(new (std::nothrow) AM_MEDIA_TYPE());
+  m_connectedType.Reset();
+  UniqueMediaType type(static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE))));
   if (!type) return prompt.Report(E_OUTOFMEMORY);
-  const HRESULT hr = m_grabber->GetConnectedMediaType(type.get());
+  *type.Get() = AM_MEDIA_TYPE{};
+  const HRESULT hr = m_grabber->GetConnectedMediaType(type.Get());
   if (hr != S_OK) return prompt.Report(hr);
-  if (type->formattype != FORMAT_VideoInfo || type->pbFormat == nullptr ||
-      type->cbFormat < sizeof(VIDEOINFOHEADER)) {
+  const AM_MEDIA_TYPE& connected = *type.Get();
+  if (connected.formattype != FORMAT_VideoInfo || connected.pbFormat == nullptr ||
+      connected.cbFormat < sizeof(VIDEOINFOHEADER)) {
     return prompt.Report(VFW_E_INVALIDMEDIATYPE);
   }
   m_connectedType = std::move(type);
@@ -126,16 +121,16 @@ void CameraGraph::Release() {
   m_grabber.Reset();
   m_renderer.Reset();
   m_videoWindow.Reset();
-  m_connectedType.reset();
+  m_connectedType.Reset();
 }
 
 const BITMAPINFOHEADER* CameraGraph::ConnectedHeader() const {
   if (!m_connectedType) return nullptr;
-  return &reinterpret_cast<const VIDEOINFOHEADER*>(m_connectedType->pbFormat)->bmiHeader;
+  return &reinterpret_cast<const VIDEOINFOHEADER*>(m_connectedType.Get()->pbFormat)->bmiHeader;
 }
 
 long CameraGraph::ConnectedSampleSize() const {
-  return m_connectedType ? static_cast<long>(m_connectedType->lSampleSize) : 0;
+  return m_connectedType ? static_cast<long>(m_connectedType.Get()->lSampleSize) : 0;
 }
 
 }  // namespace tvq

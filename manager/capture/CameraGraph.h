@@ -2,8 +2,7 @@
 
 #include <wrl/client.h>
 
-#include <memory>
-
+#include "common/Lifetime.h"
 #include "manager/capture/CameraPrompt.h"
 #include "manager/capture/SampleGrabber.h"
 
@@ -42,11 +41,6 @@ class CameraGraph {
   long ConnectedSampleSize() const;
 
  private:
-  // The connected type's format block and object are ours to free with it.
-  struct MediaTypeDeleter {
-    void operator()(AM_MEDIA_TYPE* type) const;
-  };
-
   Microsoft::WRL::ComPtr<IGraphBuilder> m_graph;
   Microsoft::WRL::ComPtr<ICaptureGraphBuilder2> m_builder;
   Microsoft::WRL::ComPtr<IMediaControl> m_control;
@@ -56,7 +50,8 @@ class CameraGraph {
   Microsoft::WRL::ComPtr<IBaseFilter> m_renderer;
   // Held and released only: the renderer's window is never shown.
   Microsoft::WRL::ComPtr<IVideoWindow> m_videoWindow;
-  std::unique_ptr<AM_MEDIA_TYPE, MediaTypeDeleter> m_connectedType;
+  // Its format block and object are freed with it.
+  UniqueMediaType m_connectedType;
 };
 
 }  // namespace tvq

@@ -7,7 +7,7 @@
 #include <new>
 #include <utility>
 
-#include "manager/composition/CImage.h"
+#include "manager/capture/CImage.h"
 
 namespace tvq {
 

@@ -4,6 +4,8 @@
 #include <olectl.h>
 #include <wrl/client.h>
 
+#include "common/Lifetime.h"
+
 using Microsoft::WRL::ComPtr;
 
 namespace tvq {
@@ -41,9 +43,9 @@ bool PropertyPages::ShowPins(PIN_DIRECTION direction) {
 void PropertyPages::ShowFrame(ISpecifyPropertyPages& pages, IUnknown* object, const wchar_t* caption) {
   CAUUID pageList = {};
   if (pages.GetPages(&pageList) != S_OK) return;
+  const UniqueCoTaskMem pageArray(pageList.pElems);
   OleCreatePropertyFrame(nullptr, 0, 0, caption, 1, &object, pageList.cElems, pageList.pElems, 0,
                          0, nullptr);
-  CoTaskMemFree(pageList.pElems);
 }
 
 }  // namespace tvq

@@ -6,7 +6,7 @@
 #include "channel/CSharedMemory.h"
 #include "channel/ChannelWait.h"
 #include "channel/FrameGeometry.h"
-#include "manager/composition/CImage.h"
+#include "manager/capture/CImage.h"
 #include "manager/composition/ISlotTable.h"
 #include "manager/composition/SlotLayout.h"
 

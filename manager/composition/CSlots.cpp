@@ -1,10 +1,9 @@
 #include "manager/composition/CSlots.h"
 
-#include "manager/app/Settings.h"
-#include "manager/app/TimerIds.h"
-#include "manager/app/TimerInterval.h"
+#include "manager/composition/TimerInterval.h"
 
-CSlots::CSlots() = default;
+CSlots::CSlots(IPlacementStore& placements, ICaptureTimers& timers)
+    : m_store(placements), m_timers(timers) {}
 
 bool CSlots::Reset(int count) {
   if (count < 0) return false;
@@ -24,7 +23,7 @@ bool CSlots::Reset(int count) {
   return true;
 }
 
-bool CSlots::Fill(int slot, int kind, HWND window) {
+bool CSlots::Fill(int slot, int kind) {
   if (!IsSlot(slot) || m_kinds[slot] != tvq::kEmptySlot || m_filling[slot]) return false;
   m_filling[slot] = true;
   const bool chosen = SelectSource(slot, kind);
@@ -32,15 +31,15 @@ bool CSlots::Fill(int slot, int kind, HWND window) {
   if (!chosen) return false;
   // The window may have been closed while the user was choosing: the slot would then be filled
   // after its last save.
-  if (!IsWindow(window)) {
+  if (!m_timers.CanRunTimers()) {
     if (kind == tvq::kCameraSlot) m_cameras[slot].ReleaseGraph();
     return false;
   }
   const std::wstring section = SectionOf(slot, kind);
-  m_placements[slot] = tvq::ReadSlotSection(SettingsFile(kind), section, DefaultCaptureRate(kind));
+  m_placements[slot] = m_store.ReadPlacement(kind, section, tvq::DefaultCaptureRate(kind));
   m_kinds[slot] = kind;
   m_active[slot] = true;
-  SetTimer(window, tvq::CaptureTimerId(slot), CaptureIntervalMs(slot), nullptr);
+  m_timers.StartCaptureTimer(slot, CaptureIntervalMs(slot));
   return true;
 }
 
@@ -60,13 +59,13 @@ bool CSlots::SelectSource(int slot, int kind) {
   }
 }
 
-bool CSlots::SaveAndClear(int slot, HWND window) {
+bool CSlots::SaveAndClear(int slot) {
   if (!IsSlot(slot) || m_kinds[slot] == tvq::kEmptySlot) return false;
   const int kind = m_kinds[slot];
-  KillTimer(window, tvq::CaptureTimerId(slot));
+  m_timers.StopCaptureTimer(slot);
   // A window is saved under the title it has now: its source rereads it on every capture.
-  tvq::WriteSlotSection(SettingsFile(kind), SectionOf(slot, kind), m_placements[slot],
-                        kind == tvq::kCameraSlot ? m_cameras[slot].FriendlyName() : nullptr);
+  m_store.WritePlacement(kind, SectionOf(slot, kind), m_placements[slot],
+                         kind == tvq::kCameraSlot ? m_cameras[slot].FriendlyName() : nullptr);
   if (kind == tvq::kCameraSlot) m_cameras[slot].ReleaseGraph();
   m_kinds[slot] = tvq::kEmptySlot;
   m_active[slot] = false;
@@ -83,16 +82,16 @@ bool CSlots::CaptureTick(int slot) {
   }
 }
 
-void CSlots::RestartCaptureTimer(int slot, HWND window) {
+void CSlots::RestartCaptureTimer(int slot) {
   // An empty slot has no timer, and must not get one.
   if (!IsSlot(slot) || m_kinds[slot] == tvq::kEmptySlot) return;
-  KillTimer(window, tvq::CaptureTimerId(slot));
-  SetTimer(window, tvq::CaptureTimerId(slot), CaptureIntervalMs(slot), nullptr);
+  m_timers.StopCaptureTimer(slot);
+  m_timers.StartCaptureTimer(slot, CaptureIntervalMs(slot));
 }
 
 unsigned int CSlots::CaptureIntervalMs(int slot) const {
   const int kind = m_kinds[slot];
-  return tvq::TimerIntervalMs(m_placements[slot].CapturePerSecond, DefaultCaptureRate(kind));
+  return tvq::TimerIntervalMs(m_placements[slot].CapturePerSecond, tvq::DefaultCaptureRate(kind));
 }
 
 CImage* CSlots::Picture(int slot) {
@@ -126,23 +125,10 @@ std::wstring CSlots::SafeSectionName(const wchar_t* name) {
   return section;
 }
 
-std::wstring CSlots::SettingsFile(int kind) const {
-  switch (kind) {
-    case tvq::kCameraSlot: return tvq::SettingsPath(m_modulePath, tvq::kCameraFileName);
-    case tvq::kWindowSlot: return tvq::SettingsPath(m_modulePath, tvq::kWindowFileName);
-    default: return tvq::SettingsPath(m_modulePath, tvq::kDesktopFileName);
-  }
-}
-
 std::wstring CSlots::SectionOf(int slot, int kind) const {
   switch (kind) {
     case tvq::kCameraSlot: return SafeSectionName(m_cameras[slot].SectionName());
     case tvq::kWindowSlot: return SafeSectionName(m_windows[slot].SectionName());
     default: return SafeSectionName(CCaptureDesktop::SectionName());
   }
-}
-
-double CSlots::DefaultCaptureRate(int kind) {
-  return kind == tvq::kCameraSlot ? tvq::kDefaultCameraCaptureRate
-                                  : tvq::kDefaultWindowCaptureRate;
 }

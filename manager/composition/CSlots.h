@@ -10,37 +10,36 @@
 #include "manager/composition/CExArray.h"
 #include "manager/composition/ISlotTable.h"
 #include "manager/composition/SCIInfo.h"
+#include "manager/composition/SlotServices.h"
 
 // The numbered slots: what each holds, whether it runs, where it is placed, and one source object
 // of every kind per slot (only the one matching the slot's kind is in use). A filled slot has
-// capture timer 10 + slot running on the main window, whether it is active or paused.
+// its capture timer running, whether it is active or paused. Placements are read and saved, and
+// timers run, through the services the app gives.
 //
 // Threads: the GUI thread only. The arrays exist before the main window (camera objects
 // initialise COM for this thread) and are sized once, at start-up, before any source is chosen.
 class CSlots : public ISlotTable {
  public:
-  CSlots();
+  CSlots(IPlacementStore& placements, ICaptureTimers& timers);
   virtual ~CSlots() = default;
 
   CSlots(const CSlots&) = delete;
   CSlots& operator=(const CSlots&) = delete;
 
-  // Folder of the per-kind settings files: the directory of this module path.
-  void SetModulePath(const std::wstring& modulePath) { m_modulePath = modulePath; }
-
   // Sizes every array to count and marks every slot empty and inactive.
   bool Reset(int count);
   // Lets the user choose a source of the given kind for an empty slot, reads its saved placement
-  // and starts its capture timer on window. False when the slot is occupied (or being filled),
-  // the kind is unknown, or the user chose nothing.
-  bool Fill(int slot, int kind, HWND window);
+  // and starts its capture timer. False when the slot is occupied (or being filled), the kind is
+  // unknown, the user chose nothing, or the timers can no longer run.
+  bool Fill(int slot, int kind);
   // Stops the capture timer, saves the placement under the source's section, releases a camera's
   // graph and empties the slot. False for an empty slot.
-  bool SaveAndClear(int slot, HWND window);
+  bool SaveAndClear(int slot);
   // One capture of an active slot's source; false when the slot is paused or empty.
   bool CaptureTick(int slot);
   // Starts the slot's capture timer again at its current capture rate.
-  void RestartCaptureTimer(int slot, HWND window);
+  void RestartCaptureTimer(int slot);
 
   // The timer interval for the slot's capture rate. A rate the keys have taken to 0 or below
   // (or a file's nonsense) gives the kind's default rate instead, never an unusable interval.
@@ -69,10 +68,8 @@ class CSlots : public ISlotTable {
  private:
   bool IsSlot(int slot) const { return slot >= 0 && slot < SlotCount(); }
   bool SelectSource(int slot, int kind);
-  // The per-kind file and the section the slot's current source is saved under.
-  std::wstring SettingsFile(int kind) const;
+  // The section the slot's current source is saved under.
   std::wstring SectionOf(int slot, int kind) const;
-  static double DefaultCaptureRate(int kind);
 
   CExArray<CCaptureVideo> m_cameras;
   CExArray<CCaptureWindow> m_windows;
@@ -83,5 +80,6 @@ class CSlots : public ISlotTable {
   // Choosing a source waits in message boxes while the window keeps taking keys; a second fill
   // of the same slot meanwhile is refused.
   CExArray<bool> m_filling;
-  std::wstring m_modulePath;
+  IPlacementStore& m_store;
+  ICaptureTimers& m_timers;
 };

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "manager/composition/CImage.h"
+#include "manager/capture/CImage.h"
 #include "manager/composition/ISlotTable.h"
 
 bool CanvasChanges::NeedsDrawing(ISlotTable& slots) const {

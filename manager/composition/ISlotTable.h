@@ -16,6 +16,15 @@ enum SlotKind : int {
   kDesktopSlot = 3,
 };
 
+// Captures per second of a source whose placement names no usable rate of its own.
+inline constexpr double kDefaultCameraCaptureRate = 15.0;
+// Windows and the desktop alike.
+inline constexpr double kDefaultWindowCaptureRate = 5.0;
+
+inline double DefaultCaptureRate(int kind) {
+  return kind == kCameraSlot ? kDefaultCameraCaptureRate : kDefaultWindowCaptureRate;
+}
+
 }  // namespace tvq
 
 // The slot arrays as the compositing tick, the editing keys and the status text see them.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "channel/ChannelNames.h"
+#include "channel/FrameGeometry.h"
 #include "manager/app/Settings.h"
 #include "manager/app/TimerIds.h"
 #include "resources/Resource.h"
@@ -71,7 +72,7 @@ class Surface {
   RECT Rect() const { return RECT{0, 0, m_width, m_height}; }
   COLORREF At(int x, int y) const {
     GdiFlush();
-    const int stride = (m_width * 3 + 3) / 4 * 4;
+    const auto stride = tvq::RowBytes24(m_width);
     const auto* p = static_cast<const BYTE*>(m_bits) + y * stride + x * 3;
     return RGB(p[2], p[1], p[0]);
   }
@@ -164,9 +165,9 @@ TEST(ManagerStartup, WithoutItsOwnPathTheManagerRunsOnDefaultsAndRecordsNothing)
   EXPECT_TRUE(app.IniPath().empty());
   EXPECT_EQ(1024, app.Canvas().Width());
   EXPECT_EQ(66u, app.CompositingIntervalMs());
-  ASSERT_TRUE(app.Slots().Fill(0, tvq::kDesktopSlot, app.Window()));
+  ASSERT_TRUE(app.Slots().Fill(0, tvq::kDesktopSlot));
   EXPECT_EQ(5.0, app.Slots().Placement(0).CapturePerSecond);
-  ASSERT_TRUE(app.Slots().SaveAndClear(0, app.Window()));
+  ASSERT_TRUE(app.Slots().SaveAndClear(0));
   EXPECT_FALSE(tvqtest::FileExists(current.File(tvq::kDesktopFileName)));
   EXPECT_EQ(windowsFileBefore, tvqtest::FileExists(InWindowsFolder(tvq::kDesktopFileName)));
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "filter/FilterIdentity.h"
+#include "manager/composition/ISlotTable.h"
 #include "tests/common/PrivateRegistry.h"
 #include "tests/common/TempDir.h"
 

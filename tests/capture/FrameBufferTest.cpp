@@ -9,11 +9,11 @@
 #include <cstring>
 #include <vector>
 
-#include "manager/composition/CImage.h"
+#include "manager/capture/CImage.h"
+#include "manager/capture/SampleGrabber.h"
 #include "tests/capture/FakeCom.h"
 #include "tests/capture/TestWindow.h"
 #include "tests/common/Pixels24.h"
-#include "manager/capture/SampleGrabber.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "manager/composition/CImage.h"
+#include "manager/capture/CImage.h"
 #include "tests/common/ChildProcess.h"
 
 namespace tvqtest {

@@ -8,9 +8,9 @@
 
 #include "channel/CSharedMemory.h"
 #include "manager/app/CSlotKeys.h"
-#include "manager/composition/CImage.h"
-#include "tests/composition/FakeSlotTable.h"
+#include "manager/capture/CImage.h"
 #include "tests/common/Pixels24.h"
+#include "tests/composition/FakeSlotTable.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "manager/composition/CImage.h"
+#include "manager/capture/CImage.h"
 #include "manager/composition/SCIInfo.h"
 
 namespace {

@@ -57,7 +57,7 @@ class Slots : public testing::Test {
   void SetUp() override {
     main = MakeWindow(L"TVQ slots test main", false);
     ASSERT_NE(nullptr, main);
-    slots.SetModulePath(dir.File(L"TessavueManager.exe"));
+    timers.SetWindow(main);
     ASSERT_TRUE(slots.Reset(8));
   }
   void TearDown() override {
@@ -75,7 +75,9 @@ class Slots : public testing::Test {
 
   TempDir dir;
   HWND main = nullptr;
-  CSlots slots;
+  tvq::CPlacementFiles files{dir.File(L"TessavueManager.exe")};
+  tvq::CCaptureTimers timers;
+  CSlots slots{files, timers};
 };
 
 TEST_F(Slots, ResetMakesEveryConfiguredSlotEmptyAndInactive) {
@@ -89,13 +91,13 @@ TEST_F(Slots, ResetMakesEveryConfiguredSlotEmptyAndInactive) {
     EXPECT_FALSE(slots.CaptureTick(slot));
   }
   // Slots above 32 have their own sources.
-  ASSERT_TRUE(slots.Fill(39, tvq::kDesktopSlot, main));
+  ASSERT_TRUE(slots.Fill(39, tvq::kDesktopSlot));
   EXPECT_EQ(&slots.Desktop(39).Picture(), slots.Picture(39));
   EXPECT_EQ(nullptr, slots.Desktop(38).Picture().Bitmap());
 }
 
 TEST_F(Slots, ADesktopWithoutSavedEntryCoversTheCanvasAtFivePerSecond) {
-  ASSERT_TRUE(slots.Fill(2, tvq::kDesktopSlot, main));
+  ASSERT_TRUE(slots.Fill(2, tvq::kDesktopSlot));
   EXPECT_EQ(tvq::kDesktopSlot, slots.Kind(2));
   EXPECT_TRUE(slots.IsActive(2));
   const SCIInfo& info = slots.Placement(2);
@@ -115,36 +117,36 @@ TEST_F(Slots, ADesktopWithoutSavedEntryCoversTheCanvasAtFivePerSecond) {
 }
 
 TEST_F(Slots, FillingAnOccupiedSlotOrAnUnknownKindChangesNothing) {
-  ASSERT_TRUE(slots.Fill(0, tvq::kDesktopSlot, main));
+  ASSERT_TRUE(slots.Fill(0, tvq::kDesktopSlot));
   slots.Placement(0).Pos_x = 0.5;
-  EXPECT_FALSE(slots.Fill(0, tvq::kDesktopSlot, main));
-  EXPECT_FALSE(slots.Fill(0, tvq::kWindowSlot, main));
+  EXPECT_FALSE(slots.Fill(0, tvq::kDesktopSlot));
+  EXPECT_FALSE(slots.Fill(0, tvq::kWindowSlot));
   EXPECT_EQ(0.5, slots.Placement(0).Pos_x);
-  EXPECT_FALSE(slots.Fill(1, 4, main));
-  EXPECT_FALSE(slots.Fill(1, tvq::kEmptySlot, main));
-  EXPECT_FALSE(slots.Fill(8, tvq::kDesktopSlot, main));
-  EXPECT_FALSE(slots.Fill(-1, tvq::kDesktopSlot, main));
+  EXPECT_FALSE(slots.Fill(1, 4));
+  EXPECT_FALSE(slots.Fill(1, tvq::kEmptySlot));
+  EXPECT_FALSE(slots.Fill(8, tvq::kDesktopSlot));
+  EXPECT_FALSE(slots.Fill(-1, tvq::kDesktopSlot));
   EXPECT_EQ(tvq::kEmptySlot, slots.Kind(1));
 }
 
 TEST_F(Slots, SaveAndClearStopsTheTimerAndTheNextDesktopSlotGetsThePlacement) {
-  ASSERT_TRUE(slots.Fill(0, tvq::kDesktopSlot, main));
+  ASSERT_TRUE(slots.Fill(0, tvq::kDesktopSlot));
   SCIInfo& info = slots.Placement(0);
   info.Pos_x = 0.15000000000000002;
   info.Height = 0.5;
   info.TrimLeft = -5;
   info.CapturePerSecond = 7.5;
-  ASSERT_TRUE(slots.SaveAndClear(0, main));
+  ASSERT_TRUE(slots.SaveAndClear(0));
   EXPECT_EQ(tvq::kEmptySlot, slots.Kind(0));
   EXPECT_FALSE(slots.IsActive(0));
   EXPECT_EQ(nullptr, slots.Picture(0));
   EXPECT_FALSE(KillTimer(main, tvq::CaptureTimerId(0))) << "the capture timer was stopped";
-  EXPECT_FALSE(slots.SaveAndClear(0, main));
+  EXPECT_FALSE(slots.SaveAndClear(0));
 
   const std::wstring file = File(tvq::kDesktopFileName);
   EXPECT_EQ(L"0.1500000000000000", tvq::FormatDecimal(tvq::ReadDecimal(file, L"Desktop",
                                                                        L"Pos_x", -1)));
-  ASSERT_TRUE(slots.Fill(5, tvq::kDesktopSlot, main));
+  ASSERT_TRUE(slots.Fill(5, tvq::kDesktopSlot));
   EXPECT_NEAR(0.15, slots.Placement(5).Pos_x, 1e-15);
   EXPECT_EQ(0.5, slots.Placement(5).Height);
   EXPECT_EQ(-5, slots.Placement(5).TrimLeft);
@@ -153,7 +155,7 @@ TEST_F(Slots, SaveAndClearStopsTheTimerAndTheNextDesktopSlotGetsThePlacement) {
 }
 
 TEST_F(Slots, APausedSlotKeepsItsTimerButNeitherCapturesNorShows) {
-  ASSERT_TRUE(slots.Fill(1, tvq::kDesktopSlot, main));
+  ASSERT_TRUE(slots.Fill(1, tvq::kDesktopSlot));
   slots.SetActive(1, false);
   EXPECT_EQ(nullptr, slots.Picture(1));
   EXPECT_FALSE(slots.CaptureTick(1));
@@ -165,7 +167,7 @@ TEST_F(Slots, AWindowSlotUsesTheChosenWindowAndItsTitle) {
   HWND target = MakeTarget(title);
   ASSERT_NE(nullptr, target);
   slots.WindowSource(3).SetMessageBox(YesFor(title));
-  ASSERT_TRUE(slots.Fill(3, tvq::kWindowSlot, main));
+  ASSERT_TRUE(slots.Fill(3, tvq::kWindowSlot));
   EXPECT_EQ(title, slots.SourceName(3));
   EXPECT_EQ(5.0, slots.Placement(3).CapturePerSecond);
   ASSERT_NE(nullptr, slots.Picture(3));
@@ -176,7 +178,7 @@ TEST_F(Slots, AWindowSlotUsesTheChosenWindowAndItsTitle) {
   SetWindowTextW(target, renamed.c_str());
   slots.CaptureTick(3);
   slots.Placement(3).Width = 0.25;
-  ASSERT_TRUE(slots.SaveAndClear(3, main));
+  ASSERT_TRUE(slots.SaveAndClear(3));
   EXPECT_EQ(0.25, tvq::ReadDecimal(File(tvq::kWindowFileName), renamed.c_str(), L"Width", -1));
   DestroyWindow(target);
 }
@@ -186,7 +188,7 @@ TEST_F(Slots, ACancelledWindowChoiceLeavesTheSlotEmpty) {
     return IDCANCEL;
   });
   HWND target = MakeTarget(L"TVQ offered window");
-  EXPECT_FALSE(slots.Fill(0, tvq::kWindowSlot, main));
+  EXPECT_FALSE(slots.Fill(0, tvq::kWindowSlot));
   EXPECT_EQ(tvq::kEmptySlot, slots.Kind(0));
   EXPECT_FALSE(KillTimer(main, tvq::CaptureTimerId(0)));
   DestroyWindow(target);
@@ -195,10 +197,10 @@ TEST_F(Slots, ACancelledWindowChoiceLeavesTheSlotEmpty) {
 TEST_F(Slots, ACameraThatCannotBeOpenedLeavesTheSlotEmptyAndFree) {
   // A bare prefix has no video input device; whatever the source asks is answered No.
   slots.Camera(4).SetMessageBox([](const wchar_t*, const wchar_t*, UINT) { return IDNO; });
-  EXPECT_FALSE(slots.Fill(4, tvq::kCameraSlot, main));
+  EXPECT_FALSE(slots.Fill(4, tvq::kCameraSlot));
   EXPECT_EQ(tvq::kEmptySlot, slots.Kind(4));
   EXPECT_FALSE(slots.Camera(4).HasGraph());
-  ASSERT_TRUE(slots.Fill(4, tvq::kDesktopSlot, main));
+  ASSERT_TRUE(slots.Fill(4, tvq::kDesktopSlot));
 }
 
 TEST_F(Slots, ASlotBeingFilledCannotBeFilledAgainMeanwhile) {
@@ -208,10 +210,10 @@ TEST_F(Slots, ASlotBeingFilledCannotBeFilledAgainMeanwhile) {
   slots.WindowSource(6).SetMessageBox([&](const wchar_t* text, const wchar_t*, UINT) {
     if (title != text) return IDNO;
     // The user presses D on the same slot while the question waits.
-    nestedFill = slots.Fill(6, tvq::kDesktopSlot, main);
+    nestedFill = slots.Fill(6, tvq::kDesktopSlot);
     return IDYES;
   });
-  ASSERT_TRUE(slots.Fill(6, tvq::kWindowSlot, main));
+  ASSERT_TRUE(slots.Fill(6, tvq::kWindowSlot));
   EXPECT_FALSE(nestedFill);
   EXPECT_EQ(tvq::kWindowSlot, slots.Kind(6));
   DestroyWindow(target);
@@ -225,26 +227,26 @@ TEST_F(Slots, AChoiceFinishedAfterTheMainWindowClosedFillsNothing) {
     DestroyWindow(main);
     return IDYES;
   });
-  EXPECT_FALSE(slots.Fill(0, tvq::kWindowSlot, main));
+  EXPECT_FALSE(slots.Fill(0, tvq::kWindowSlot));
   EXPECT_EQ(tvq::kEmptySlot, slots.Kind(0));
   DestroyWindow(target);
 }
 
 TEST_F(Slots, ACaptureRateOfZeroOrBelowStillGivesAWorkingTimer) {
-  ASSERT_TRUE(slots.Fill(0, tvq::kDesktopSlot, main));
+  ASSERT_TRUE(slots.Fill(0, tvq::kDesktopSlot));
   for (double rate : {0.0, -2.0, 1e-9}) {
     SCOPED_TRACE(rate);
     slots.Placement(0).CapturePerSecond = rate;
-    slots.RestartCaptureTimer(0, main);
+    slots.RestartCaptureTimer(0);
     EXPECT_EQ(rate, slots.Placement(0).CapturePerSecond) << "the rate keeps what was set";
     EXPECT_EQ(200u, slots.CaptureIntervalMs(0));
     EXPECT_TRUE(TimerFires(main, tvq::CaptureTimerId(0), 2000));
   }
   slots.Placement(0).CapturePerSecond = 16.0;
-  slots.RestartCaptureTimer(0, main);
+  slots.RestartCaptureTimer(0);
   EXPECT_EQ(62u, slots.CaptureIntervalMs(0));
   // An empty slot gets no timer.
-  slots.RestartCaptureTimer(1, main);
+  slots.RestartCaptureTimer(1);
   EXPECT_FALSE(KillTimer(main, tvq::CaptureTimerId(1)));
 }
 
@@ -264,13 +266,13 @@ TEST_F(Slots, AWindowWithAVeryLongTitleIsSavedAndFoundUnderTheCutName) {
   HWND target = MakeTarget(title);
   ASSERT_NE(nullptr, target);
   slots.WindowSource(0).SetMessageBox(YesFor(title));
-  ASSERT_TRUE(slots.Fill(0, tvq::kWindowSlot, main));
+  ASSERT_TRUE(slots.Fill(0, tvq::kWindowSlot));
   slots.Placement(0).Pos_y = 0.75;
-  ASSERT_TRUE(slots.SaveAndClear(0, main));
+  ASSERT_TRUE(slots.SaveAndClear(0));
   EXPECT_EQ(0.75, tvq::ReadDecimal(File(tvq::kWindowFileName), std::wstring(255, L'x').c_str(),
                                    L"Pos_y", -1));
   slots.WindowSource(1).SetMessageBox(YesFor(title));
-  ASSERT_TRUE(slots.Fill(1, tvq::kWindowSlot, main));
+  ASSERT_TRUE(slots.Fill(1, tvq::kWindowSlot));
   EXPECT_EQ(0.75, slots.Placement(1).Pos_y);
   DestroyWindow(target);
 }

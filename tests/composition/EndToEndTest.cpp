@@ -13,6 +13,7 @@
 
 #include "channel/CSharedMemory.h"
 #include "channel/ChannelNames.h"
+#include "channel/FrameGeometry.h"
 #include "tests/common/ChildProcess.h"
 #include "tests/common/FfmpegLocator.h"
 #include "tests/common/TempDir.h"
@@ -78,7 +79,7 @@ bool PressKey(HWND window, WORD key, int times = 1) {
 }
 
 COLORREF CanvasPixel(const std::vector<BYTE>& bottomUp, int width, int height, int x, int y) {
-  const size_t row = static_cast<size_t>((width * 3 + 3) & ~3);
+  const size_t row = static_cast<size_t>(tvq::RowBytes24(width));
   const BYTE* p = bottomUp.data() + (height - 1 - y) * row + x * 3;
   return RGB(p[2], p[1], p[0]);
 }

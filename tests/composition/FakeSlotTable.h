@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "manager/composition/CImage.h"
+#include "manager/capture/CImage.h"
 #include "manager/composition/ISlotTable.h"
 
 // A slot table over pictures the test owns; a slot's picture is offered only while the slot is

@@ -1,4 +1,4 @@
-#include "manager/composition/CImage.h"
+#include "manager/capture/CImage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "manager/app/TimerInterval.h"
+#include "manager/composition/TimerInterval.h"
 
 #include <gtest/gtest.h>
 

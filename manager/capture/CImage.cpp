@@ -1,7 +1,9 @@
-#include "manager/composition/CImage.h"
+#include "manager/capture/CImage.h"
 
 #include <cstdlib>
 #include <memory>
+
+#include "common/Lifetime.h"
 
 namespace {
 
@@ -175,8 +177,8 @@ void CImage::ReturnDC() {
   m_lendCount = 0;  // an unbalanced return must not leave the count below zero
   if (m_lentDC == nullptr) return;
   SelectObject(m_lentDC, m_previousObject);
-  HDC surplus = Cache().Offer(m_lentDC);
-  if (surplus != nullptr) DeleteDC(surplus);
+  // A full cache hands back one context, which nothing keeps.
+  const tvq::UniqueMemoryDC surplus(Cache().Offer(m_lentDC));
   m_lentDC = nullptr;
 }
 
