@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <strmif.h>
 
+#include "common/Lifetime.h"
+
 namespace tvq {
 
 // Monotonic time in 100 ns units and a wait until a moment on that scale. The filter uses the
@@ -52,16 +54,13 @@ class FramePacer {
 class PerformanceClock : public IPacingClock {
  public:
   PerformanceClock();
-  ~PerformanceClock() override;
-  PerformanceClock(const PerformanceClock&) = delete;
-  PerformanceClock& operator=(const PerformanceClock&) = delete;
 
   LONGLONG Now() override;
   void WaitUntil(LONGLONG moment) override;
 
  private:
   LONGLONG m_frequency = 0;
-  HANDLE m_timer = nullptr;
+  UniqueKernelHandle m_timer;
 };
 
 // A 1 ms system timer resolution while a stream runs; Begin and End may be called in any number,
