@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "channel/FrameGeometry.h"
-#include "channel/UniqueHandle.h"
+#include "common/Lifetime.h"
 
 namespace tvq {
 namespace {
