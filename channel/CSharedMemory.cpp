@@ -3,8 +3,6 @@
 #include <cstring>
 #include <cwchar>
 
-#include "channel/UniqueHandle.h"
-
 namespace {
 
 constexpr int kNameBufferLength = 260;
@@ -32,24 +30,22 @@ SIZE_T ViewSize(const void* view) {
 
 }  // namespace
 
-CSharedMemory::CSharedMemory() : m_mapping(nullptr), m_mutex(nullptr), m_size(0) {}
-
 CSharedMemory::~CSharedMemory() { Close(); }
 
 bool CSharedMemory::Create(const wchar_t* name, int size) {
   if (name == nullptr || size < 0) return false;
   wchar_t sectionName[kMaxNameLength + 1];
   CutName(name, sectionName);
-  if (m_mapping == nullptr) {
-    m_mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                   static_cast<DWORD>(size), sectionName);
-    if (m_mapping == nullptr) return false;
+  if (!m_mapping) {
+    m_mapping.Reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                       static_cast<DWORD>(size), sectionName));
+    if (!m_mapping) return false;
   }
-  if (m_mutex == nullptr) {
+  if (!m_mutex) {
     wchar_t mutexName[kNameBufferLength];
     BuildMutexName(sectionName, mutexName);
-    m_mutex = CreateMutexW(nullptr, FALSE, mutexName);
-    if (m_mutex == nullptr) return false;
+    m_mutex.Reset(CreateMutexW(nullptr, FALSE, mutexName));
+    if (!m_mutex) return false;
   }
   m_size = size;
   return true;
@@ -67,8 +63,8 @@ bool CSharedMemory::Copy(void* buffer, int length, DWORD timeoutMs, Direction di
   SharedMemoryHold hold(*this, timeoutMs);
   if (!hold.Held()) return false;
 
-  if (m_mapping == nullptr || buffer == nullptr || length <= 0 || m_size <= 0) return true;
-  tvq::UniqueMappedView view(MapViewOfFile(m_mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+  if (!m_mapping || buffer == nullptr || length <= 0 || m_size <= 0) return true;
+  tvq::UniqueMappedView view(MapViewOfFile(m_mapping.Get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
   if (!view) return true;
 
   SIZE_T bytes = static_cast<SIZE_T>(length < m_size ? length : m_size);
@@ -83,14 +79,8 @@ bool CSharedMemory::Copy(void* buffer, int length, DWORD timeoutMs, Direction di
 }
 
 void CSharedMemory::Close() {
-  if (m_mapping != nullptr) {
-    CloseHandle(m_mapping);
-    m_mapping = nullptr;
-  }
-  if (m_mutex != nullptr) {
-    CloseHandle(m_mutex);
-    m_mutex = nullptr;
-  }
+  m_mapping.Reset();
+  m_mutex.Reset();
 }
 
 // A wait on a null mutex fails at once and, like an abandoned one, lets the caller go on; the

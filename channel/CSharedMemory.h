@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "common/Lifetime.h"
+
 // One named, page-file-backed section guarded by its own named mutex ("Mutex of <name>").
 // Whichever process calls Create first makes the section; the other opens it. Every copy is
 // bounded by the size this side asked for and by the section's real size, so two processes that
@@ -12,19 +14,17 @@
 // together (SharedMemoryHold). Every wait on it is bounded by the caller's time-out.
 class CSharedMemory {
  public:
-  CSharedMemory();
+  CSharedMemory() = default;
+  // Closes through Close, so that the mapping goes before the mutex as it does there.
   virtual ~CSharedMemory();
-
-  CSharedMemory(const CSharedMemory&) = delete;
-  CSharedMemory& operator=(const CSharedMemory&) = delete;
 
   bool Create(const wchar_t* name, int size);
   bool Read(void* destination, int capacity, DWORD timeoutMs);
   bool Write(const void* source, int length, DWORD timeoutMs);
   void Close();
 
-  HANDLE MappingHandle() const { return m_mapping; }
-  HANDLE MutexHandle() const { return m_mutex; }
+  HANDLE MappingHandle() const { return m_mapping.Get(); }
+  HANDLE MutexHandle() const { return m_mutex.Get(); }
   int Size() const { return m_size; }
 
   // Longest section name kept; longer names are cut so that the mutex name fits its buffer.
@@ -34,9 +34,9 @@ class CSharedMemory {
   enum class Direction { FromSection, ToSection };
   bool Copy(void* buffer, int length, DWORD timeoutMs, Direction direction);
 
-  HANDLE m_mapping;
-  HANDLE m_mutex;
-  int m_size;
+  tvq::UniqueKernelHandle m_mapping;
+  tvq::UniqueKernelHandle m_mutex;
+  int m_size = 0;
 };
 
 // Holds one channel object's mutex for a block, waiting at most timeoutMs for it. An abandoned

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "channel/UniqueHandle.h"
+#include "common/Lifetime.h"
 #include "framework/CSource.h"
 
 class CTVQOutputPin;

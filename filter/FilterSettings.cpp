@@ -6,7 +6,7 @@
 
 #include "channel/ChannelNames.h"
 #include "channel/FrameGeometry.h"
-#include "channel/UniqueHandle.h"
+#include "common/Lifetime.h"
 #include "filter/FilterIdentity.h"
 
 namespace tvq {

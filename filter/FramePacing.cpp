@@ -2,13 +2,14 @@
 
 #include <mmsystem.h>
 
+#include "channel/FrameGeometry.h"
+
 namespace tvq {
 
 namespace {
 
 // Not in every SDK's headers; older systems and Wine refuse the flag, which the fallback covers.
 constexpr DWORD kHighResolutionTimer = 0x00000002;
-constexpr LONGLONG kUnitsPerSecond = 10000000;
 // More than this many intervals late is a stall: start a new grid rather than catch up.
 constexpr LONGLONG kStallIntervals = 2;
 
@@ -31,12 +32,8 @@ PerformanceClock::PerformanceClock() {
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
   m_frequency = frequency.QuadPart > 0 ? frequency.QuadPart : 1;
-  m_timer = CreateWaitableTimerExW(nullptr, nullptr, kHighResolutionTimer, TIMER_ALL_ACCESS);
-  if (m_timer == nullptr) m_timer = CreateWaitableTimerW(nullptr, TRUE, nullptr);
-}
-
-PerformanceClock::~PerformanceClock() {
-  if (m_timer != nullptr) CloseHandle(m_timer);
+  m_timer.Reset(CreateWaitableTimerExW(nullptr, nullptr, kHighResolutionTimer, TIMER_ALL_ACCESS));
+  if (!m_timer) m_timer.Reset(CreateWaitableTimerW(nullptr, TRUE, nullptr));
 }
 
 LONGLONG PerformanceClock::Now() {
@@ -53,8 +50,8 @@ void PerformanceClock::WaitUntil(LONGLONG moment) {
   if (wait <= 0) return;
   LARGE_INTEGER relative;
   relative.QuadPart = -wait;  // negative: relative to now, in 100 ns units
-  if (m_timer != nullptr && SetWaitableTimer(m_timer, &relative, 0, nullptr, nullptr, FALSE)) {
-    const HANDLE handles[2] = {m_timer, m_interrupt};
+  if (m_timer && SetWaitableTimer(m_timer.Get(), &relative, 0, nullptr, nullptr, FALSE)) {
+    const HANDLE handles[2] = {m_timer.Get(), m_interrupt};
     WaitForMultipleObjects(m_interrupt != nullptr ? 2 : 1, handles, FALSE, INFINITE);
     return;
   }

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <strmif.h>
 
+#include "common/Lifetime.h"
+
 namespace tvq {
 
 // Monotonic time in 100 ns units and a wait until a moment on that scale. The filter uses the
@@ -52,9 +54,6 @@ class FramePacer {
 class PerformanceClock : public IPacingClock {
  public:
   PerformanceClock();
-  ~PerformanceClock() override;
-  PerformanceClock(const PerformanceClock&) = delete;
-  PerformanceClock& operator=(const PerformanceClock&) = delete;
 
   LONGLONG Now() override;
   // Returns at the moment, or earlier when the interrupt event (if any) is signalled.
@@ -64,7 +63,7 @@ class PerformanceClock : public IPacingClock {
 
  private:
   LONGLONG m_frequency = 0;
-  HANDLE m_timer = nullptr;
+  UniqueKernelHandle m_timer;
   HANDLE m_interrupt = nullptr;  // not owned
 };
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "channel/UniqueHandle.h"
+#include "common/Lifetime.h"
 #include "filter/FactoryTemplate.h"
 #include "filter/FilterIdentity.h"
 #include "filter/ServerModule.h"

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "channel/FrameGeometry.h"
+#include "common/Lifetime.h"
 
 namespace tvq {
 namespace {
@@ -88,15 +89,13 @@ HRESULT FillMediaType(const VideoFormat& format, AM_MEDIA_TYPE* mt) {
 HRESULT CreateMediaType(const VideoFormat& format, AM_MEDIA_TYPE** out) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
-  auto* mt = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
-  if (mt == nullptr) return E_OUTOFMEMORY;
+  UniqueCoTaskMem record(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
+  if (!record) return E_OUTOFMEMORY;
+  auto* mt = static_cast<AM_MEDIA_TYPE*>(record.Get());
   std::memset(mt, 0, sizeof(*mt));
   const HRESULT hr = FillMediaType(format, mt);
-  if (FAILED(hr)) {
-    CoTaskMemFree(mt);
-    return hr;
-  }
-  *out = mt;
+  if (FAILED(hr)) return hr;
+  *out = static_cast<AM_MEDIA_TYPE*>(record.Release());
   return S_OK;
 }
 

@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "channel/UniqueHandle.h"
+#include "common/Lifetime.h"
 #include "framework/CCritSec.h"
 
 // A worker thread with a one-slot, synchronous command channel: a control thread sends one

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "channel/UniqueHandle.h"
+#include "common/Lifetime.h"
 
 // Keeps what tests write to the registry away from the developer's own settings and
 // registrations, so that ctest is safe to run on a Windows desk.

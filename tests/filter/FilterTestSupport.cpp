@@ -4,7 +4,7 @@
 
 #include "channel/CSharedMemory.h"
 #include "channel/ChannelNames.h"
-#include "channel/UniqueHandle.h"
+#include "common/Lifetime.h"
 #include "filter/CTVQOutputPin.h"
 #include "filter/CTVQSourceFilter.h"
 #include "filter/FilterIdentity.h"

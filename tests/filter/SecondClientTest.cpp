@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "channel/UniqueHandle.h"
+#include "common/Lifetime.h"
 #include "tests/common/ChildProcess.h"
 #include "tests/filter/CaptureGraph.h"
 #include "tests/filter/DeviceList.h"

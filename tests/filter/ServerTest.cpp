@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "channel/UniqueHandle.h"
+#include "common/Lifetime.h"
 #include "filter/FilterIdentity.h"
 #include "tests/common/ChildProcess.h"
 #include "tests/common/PrivateRegistry.h"

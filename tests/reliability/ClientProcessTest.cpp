@@ -8,7 +8,7 @@
 #include "channel/CSharedMemory.h"
 #include "channel/ChannelNames.h"
 #include "channel/FrameGeometry.h"
-#include "channel/UniqueHandle.h"
+#include "common/Lifetime.h"
 #include "filter/FilterIdentity.h"
 #include "tests/common/ChildProcess.h"
 #include "tests/filter/FilterTestSupport.h"

@@ -7,7 +7,7 @@
 #include "channel/CSharedMemory.h"
 #include "channel/ChannelNames.h"
 #include "channel/FrameGeometry.h"
-#include "channel/UniqueHandle.h"
+#include "common/Lifetime.h"
 #include "tests/common/ChildProcess.h"
 #include "tests/reliability/FramePattern.h"
 

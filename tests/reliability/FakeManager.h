@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "channel/UniqueHandle.h"
+#include "common/Lifetime.h"
 #include "tests/common/ChildProcess.h"
 
 // Child modes that stand in for the Manager's side of the channel, for tests that must not

@@ -6,7 +6,7 @@
 
 #include <atomic>
 
-#include "channel/UniqueHandle.h"
+#include "common/Lifetime.h"
 #include "filter/CTVQOutputPin.h"
 #include "tests/common/ChildProcess.h"
 #include "tests/filter/FilterTestSupport.h"

@@ -15,7 +15,7 @@
 #include "channel/CSharedMemory.h"
 #include "channel/ChannelNames.h"
 #include "channel/FrameGeometry.h"
-#include "channel/UniqueHandle.h"
+#include "common/Lifetime.h"
 #include "filter/FilterIdentity.h"
 #include "tests/common/Pixels24.h"
 #include "tests/common/TempDir.h"

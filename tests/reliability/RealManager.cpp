@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "channel/ChannelNames.h"
-#include "channel/UniqueHandle.h"
+#include "common/Lifetime.h"
 #include "tests/common/TempDir.h"
 
 namespace tvqtest {
