@@ -105,6 +105,13 @@ HWND MakeWindowHere(const TestWindowOptions& options) {
   return window;
 }
 
+void RepaintSolid(HWND window, COLORREF color) {
+  auto* options = reinterpret_cast<TestWindowOptions*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (options == nullptr || GetPropW(window, kOwnedOptions) == nullptr) return;
+  for (COLORREF& quadrant : options->quadrants) quadrant = color;
+  InvalidateRect(window, nullptr, FALSE);
+}
+
 TestWindowOptions SolidWindow(std::wstring title, DWORD style, RECT rect, COLORREF color) {
   TestWindowOptions options;
   options.title = std::move(title);

@@ -25,6 +25,9 @@ struct TestWindowOptions {
 // as timers); DestroyWindow ends it. Null if it could not be made.
 HWND MakeWindowHere(const TestWindowOptions& options);
 
+// Gives a window of MakeWindowHere one solid colour from its next paint on.
+void RepaintSolid(HWND window, COLORREF color);
+
 // The options of a window in one solid colour.
 TestWindowOptions SolidWindow(std::wstring title, DWORD style, RECT rect, COLORREF color);
 

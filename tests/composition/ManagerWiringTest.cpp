@@ -244,9 +244,7 @@ class SkippedDrawing : public testing::Test {
 
   // The target's picture changes as another program's window would repaint itself.
   void Recolor(COLORREF color) {
-    DeleteObject(reinterpret_cast<HGDIOBJ>(SetClassLongPtrW(
-        target, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(CreateSolidBrush(color)))));
-    InvalidateRect(target, nullptr, TRUE);
+    tvqtest::RepaintSolid(target, color);
     UpdateWindow(target);
     ASSERT_TRUE(tvqtest::WaitUntil([&] {
       MSG msg;
