@@ -255,12 +255,7 @@ Picture GrabWholeWindow(HWND window) {
 }
 
 bool SaveBmp(const Picture& picture, const std::wstring& path) {
-  BITMAPINFOHEADER header{};
-  header.biSize = sizeof(header);
-  header.biWidth = picture.width;
-  header.biHeight = -picture.height;
-  header.biPlanes = 1;
-  header.biBitCount = 24;
+  BITMAPINFOHEADER header = tvqtest::BitmapHeader(picture.width, -picture.height, 24);
   header.biSizeImage = static_cast<DWORD>(picture.bgr.size());
   BITMAPFILEHEADER file{};
   file.bfType = 0x4D42;  // "BM"

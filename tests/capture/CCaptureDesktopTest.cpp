@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/capture/TestWindow.h"
+#include "tests/common/TestWindow.h"
 #include "tests/common/Pixels24.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "tests/capture/RegisteredFilter.h"
 #include "tests/common/PrivateRegistry.h"
 #include "tests/capture/ScriptedMessageBox.h"
-#include "tests/capture/TestWindow.h"
+#include "tests/common/TestWindow.h"
 #include "tests/common/ChildProcess.h"
 #include "tests/common/Pixels24.h"
 

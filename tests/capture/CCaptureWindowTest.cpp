@@ -9,7 +9,7 @@
 
 #include "tests/capture/BoxDriver.h"
 #include "tests/capture/ScriptedMessageBox.h"
-#include "tests/capture/TestWindow.h"
+#include "tests/common/TestWindow.h"
 #include "tests/common/ChildProcess.h"
 #include "tests/common/Pixels24.h"
 
@@ -42,6 +42,25 @@ void BringToTop(const TestWindow& window) {
 ScriptedMessageBox::Rule YesFor(const std::wstring& title) {
   return [title](const AskedBox& box) { return box.text == title ? IDYES : IDNO; };
 }
+
+// A target window under one that stands for the Manager's own window (where the user just pressed
+// the key), and a source whose scripted boxes answer Yes for the target only (or by the rule).
+struct Scene {
+  explicit Scene(const TestWindowOptions& targetOptions = Options(L"target"),
+                 ScriptedMessageBox::Rule rule = nullptr)
+      : target(std::make_unique<TestWindow>(targetOptions)),
+        top(Options(L"top", {100, 100, 300, 260})),
+        boxes(rule ? rule : YesFor(targetOptions.title)) {
+    BringToTop(*target);
+    BringToTop(top);
+    source.SetMessageBox(boxes.Fn());
+  }
+
+  std::unique_ptr<TestWindow> target;
+  TestWindow top;
+  ScriptedMessageBox boxes;
+  CCaptureWindow source;
+};
 
 // Checks that the picture holds the window whole: its outer size, and the client pattern at the
 // client area's place inside the frame.
@@ -131,15 +150,10 @@ TEST(WindowChooser, CancelEndsTheChoiceAtOnce) {
 }
 
 TEST(WindowChooser, YesCapturesTheWholeWindowAtItsOuterSize) {
-  TestWindow target(Options(L"target"));
-  TestWindow top(Options(L"top", {100, 100, 300, 260}));
-  BringToTop(target);
-  BringToTop(top);
+  Scene scene;
+  const TestWindow& target = *scene.target;
+  CCaptureWindow& source = scene.source;
   ASSERT_TRUE(target.WaitUntilShown());
-
-  ScriptedMessageBox boxes(YesFor(target.Options().title));
-  CCaptureWindow source;
-  source.SetMessageBox(boxes.Fn());
   ASSERT_TRUE(source.Select());
   EXPECT_EQ(target.Handle(), source.Window());
   EXPECT_EQ(target.Options().title, source.Title());
@@ -153,13 +167,9 @@ TEST(WindowChooser, YesCapturesTheWholeWindowAtItsOuterSize) {
 }
 
 TEST(WindowCapture, FollowsAResizeAtTheNextCapture) {
-  TestWindow target(Options(L"target"));
-  TestWindow top(Options(L"top", {100, 100, 300, 260}));
-  BringToTop(target);
-  BringToTop(top);
-  ScriptedMessageBox boxes(YesFor(target.Options().title));
-  CCaptureWindow source;
-  source.SetMessageBox(boxes.Fn());
+  Scene scene;
+  const TestWindow& target = *scene.target;
+  CCaptureWindow& source = scene.source;
   ASSERT_TRUE(source.Select());
 
   SetWindowPos(target.Handle(), nullptr, 0, 0, 300, 220, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -171,14 +181,10 @@ TEST(WindowCapture, FollowsAResizeAtTheNextCapture) {
 }
 
 TEST(WindowCapture, ClosedWindowFreezesThePictureAndCaptureFails) {
-  auto target = std::make_unique<TestWindow>(Options(L"target"));
-  TestWindow top(Options(L"top", {100, 100, 300, 260}));
-  BringToTop(*target);
-  BringToTop(top);
+  Scene scene;
+  std::unique_ptr<TestWindow>& target = scene.target;
+  CCaptureWindow& source = scene.source;
   ASSERT_TRUE(target->WaitUntilShown());
-  ScriptedMessageBox boxes(YesFor(target->Options().title));
-  CCaptureWindow source;
-  source.SetMessageBox(boxes.Fn());
   ASSERT_TRUE(source.Select());
   ASSERT_TRUE(source.Capture());
   const HBITMAP before = source.Picture().Bitmap();
@@ -193,13 +199,9 @@ TEST(WindowCapture, ClosedWindowFreezesThePictureAndCaptureFails) {
 }
 
 TEST(WindowCapture, RetitledWindowReportsItsNewTitle) {
-  TestWindow target(Options(L"target"));
-  TestWindow top(Options(L"top", {100, 100, 300, 260}));
-  BringToTop(target);
-  BringToTop(top);
-  ScriptedMessageBox boxes(YesFor(target.Options().title));
-  CCaptureWindow source;
-  source.SetMessageBox(boxes.Fn());
+  Scene scene;
+  const TestWindow& target = *scene.target;
+  CCaptureWindow& source = scene.source;
   ASSERT_TRUE(source.Select());
 
   const std::wstring renamed = UniqueTitle(L"renamed ウインドウ");
@@ -213,22 +215,15 @@ TEST(WindowCapture, RetitledWindowReportsItsNewTitle) {
 TEST(WindowCapture, LongTitlesAreCutToTheField) {
   TestWindowOptions options = Options(L"long");
   options.title = std::wstring(1500, L'x');
-  TestWindow target(options);
-  TestWindow top(Options(L"top", {100, 100, 300, 260}));
-  BringToTop(target);
-  BringToTop(top);
-  ScriptedMessageBox boxes(YesFor(std::wstring(1023, L'x')));
-  CCaptureWindow source;
-  source.SetMessageBox(boxes.Fn());
+  Scene scene(options, YesFor(std::wstring(1023, L'x')));
+  CCaptureWindow& source = scene.source;
   ASSERT_TRUE(source.Select());
   EXPECT_EQ(std::wstring(1023, L'x'), source.Title());
 }
 
 TEST(WindowChooser, ASecondSelectWhileOneWaitsDoesNotStart) {
-  TestWindow target(Options(L"target"));
-  TestWindow top(Options(L"top", {100, 100, 300, 260}));
-  BringToTop(target);
-  BringToTop(top);
+  Scene scene;  // its own source and boxes stay unused
+  const TestWindow& target = *scene.target;
 
   CCaptureWindow source;
   bool nestedResult = true;
@@ -253,10 +248,8 @@ TEST(WindowChooser, ASecondSelectWhileOneWaitsDoesNotStart) {
 
 // The production path: real boxes without owner, answered by pressing their buttons.
 TEST(WindowChooser, RealBoxesAskWithYesNoCancelAndYesChooses) {
-  TestWindow target(Options(L"target"));
-  TestWindow top(Options(L"top", {100, 100, 300, 260}));
-  BringToTop(target);
-  BringToTop(top);
+  Scene scene;  // its own source and boxes stay unused
+  const TestWindow& target = *scene.target;
 
   const std::wstring title = target.Options().title;
   tvqtest::BoxDriver driver(kCaption, [&](const tvqtest::SeenBox& box) {
@@ -275,10 +268,7 @@ TEST(WindowChooser, RealBoxesAskWithYesNoCancelAndYesChooses) {
 }
 
 TEST(WindowChooser, RealBoxCancelGivesFalse) {
-  TestWindow target(Options(L"target"));
-  TestWindow top(Options(L"top", {100, 100, 300, 260}));
-  BringToTop(target);
-  BringToTop(top);
+  Scene scene;  // its own source and boxes stay unused
   tvqtest::BoxDriver driver(kCaption, [](const tvqtest::SeenBox&) { return IDCANCEL; });
   CCaptureWindow source;
   EXPECT_FALSE(source.Select());
@@ -287,13 +277,9 @@ TEST(WindowChooser, RealBoxCancelGivesFalse) {
 }
 
 TEST(WindowSource, MovingKeepsTheChosenWindowAndPicture) {
-  TestWindow target(Options(L"target"));
-  TestWindow top(Options(L"top", {100, 100, 300, 260}));
-  BringToTop(target);
-  BringToTop(top);
-  ScriptedMessageBox boxes(YesFor(target.Options().title));
-  CCaptureWindow source;
-  source.SetMessageBox(boxes.Fn());
+  Scene scene;
+  const TestWindow& target = *scene.target;
+  CCaptureWindow& source = scene.source;
   ASSERT_TRUE(source.Select());
   const HBITMAP bitmap = source.Picture().Bitmap();
 

@@ -111,10 +111,16 @@ TEST(ImageLifecycle, ManyCreateDestroyCyclesLeaveNoGdiObjectBehind) {
   warmUp.ReturnDC();
   const DWORD before = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
   for (int i = 0; i < 200; ++i) {
-    CImage image;
-    ASSERT_TRUE(image.Create(32 + i, 16, 24));
-    image.BorrowDC();
-    image.ReturnDC();
+    HBITMAP bitmap = nullptr;
+    {
+      CImage image;
+      ASSERT_TRUE(image.Create(32 + i, 16, 24));
+      image.BorrowDC();
+      image.ReturnDC();
+      bitmap = image.Bitmap();
+    }
+    // Wine answers GetGuiResources with 0: the bitmap's own handle shows the release there too.
+    ASSERT_EQ(0u, GetObjectType(bitmap)) << "image " << i;
   }
   EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), before + 2);
 }

@@ -7,28 +7,15 @@
 #include "manager/app/Settings.h"
 #include "manager/app/TimerIds.h"
 #include "tests/common/TempDir.h"
+#include "tests/common/TestWindow.h"
 
 namespace {
 
 using tvqtest::TempDir;
 
-const wchar_t kClassName[] = L"TVQSlotsTestWindow";
-
-void RegisterTestClass() {
-  WNDCLASSEXW wc = {};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = DefWindowProcW;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  wc.lpszClassName = kClassName;
-  RegisterClassExW(&wc);
-}
-
 HWND MakeWindow(const std::wstring& title, bool visible) {
-  RegisterTestClass();
-  return CreateWindowExW(0, kClassName, title.c_str(),
-                         WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0), 10, 10, 120, 90,
-                         nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  return tvqtest::MakeWindowHere(tvqtest::SolidWindow(
+      title, WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0), {10, 10, 130, 100}, RGB(255, 255, 255)));
 }
 
 // Pumps this thread's messages until the given timer fires on the window.

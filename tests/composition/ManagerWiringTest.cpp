@@ -12,7 +12,7 @@
 #include "channel/ChannelNames.h"
 #include "manager/app/Settings.h"
 #include "manager/app/TimerIds.h"
-#include "tests/capture/TestWindow.h"
+#include "tests/common/TestWindow.h"
 #include "tests/common/ChildProcess.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/Pixels24.h"
@@ -24,21 +24,11 @@ using tvqtest::PixelAt;
 using tvqtest::TempDir;
 
 constexpr COLORREF kTargetColor = RGB(200, 40, 90);
-const wchar_t kTargetClass[] = L"TVQWiringTarget";
 const wchar_t kTargetTitle[] = L"TVQ wiring target";
 
 HWND MakeTarget() {
-  WNDCLASSEXW wc = {};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = DefWindowProcW;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hbrBackground = CreateSolidBrush(kTargetColor);
-  wc.lpszClassName = kTargetClass;
-  RegisterClassExW(&wc);
-  HWND window = CreateWindowExW(0, kTargetClass, kTargetTitle, WS_POPUP | WS_VISIBLE, 20, 20, 80,
-                                60, nullptr, nullptr, wc.hInstance, nullptr);
-  UpdateWindow(window);
-  return window;
+  return tvqtest::MakeWindowHere(
+      tvqtest::SolidWindow(kTargetTitle, WS_POPUP | WS_VISIBLE, {20, 20, 100, 80}, kTargetColor));
 }
 
 // Ctrl as the keyboard state of this thread reports it to GetKeyState.
@@ -179,12 +169,7 @@ TEST_F(ManagerWiring, ARateKeyedDownBelowZeroKeepsTheCaptureTimerRunning) {
 
 TEST_F(ManagerWiring, TheCanvasFollowsThePublishedFormatAndRate) {
   Key('W');
-  BITMAPINFOHEADER header = {};
-  header.biSize = sizeof(header);
-  header.biWidth = 32;
-  header.biHeight = 24;
-  header.biPlanes = 1;
-  header.biBitCount = 24;
+  BITMAPINFOHEADER header = tvqtest::BitmapHeader(32, 24, 24);
   ASSERT_TRUE(app.FormatChannel().Write(&header, sizeof(header), INFINITE));
   std::int64_t interval = 333333;
   ASSERT_TRUE(app.IntervalChannel().Write(&interval, sizeof(interval), INFINITE));
@@ -259,9 +244,7 @@ class SkippedDrawing : public testing::Test {
 
   // The target's picture changes as another program's window would repaint itself.
   void Recolor(COLORREF color) {
-    DeleteObject(reinterpret_cast<HGDIOBJ>(SetClassLongPtrW(
-        target, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(CreateSolidBrush(color)))));
-    InvalidateRect(target, nullptr, TRUE);
+    tvqtest::RepaintSolid(target, color);
     UpdateWindow(target);
     ASSERT_TRUE(tvqtest::WaitUntil([&] {
       MSG msg;

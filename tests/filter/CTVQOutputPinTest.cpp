@@ -12,7 +12,7 @@
 #include "channel/ChannelNames.h"
 #include "filter/VideoFormat.h"
 #include "tests/common/ChildProcess.h"
-#include "tests/filter/ComStubs.h"
+#include "tests/filter/FakeSampleAllocator.h"
 #include "tests/filter/CountingMallocSpy.h"
 #include "tests/filter/DialogCanceller.h"
 #include "tests/filter/FilterTestSupport.h"

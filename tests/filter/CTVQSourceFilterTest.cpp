@@ -9,7 +9,7 @@
 #include "filter/FactoryTemplate.h"
 #include "filter/FilterIdentity.h"
 #include "framework/CBaseObject.h"
-#include "tests/filter/ComStubs.h"
+#include "tests/filter/FakeSampleAllocator.h"
 #include "tests/filter/FilterTestSupport.h"
 
 namespace {

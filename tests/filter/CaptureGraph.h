@@ -8,6 +8,8 @@
 #include <mutex>
 #include <vector>
 
+#include "tests/common/GrabberGraph.h"
+
 namespace tvqtest {
 
 // What one delivered sample looked like when the Sample Grabber saw it.
@@ -43,19 +45,14 @@ class CaptureGraph {
   // Waits until at least count samples have arrived; false after timeoutMs.
   bool WaitForSamples(size_t count, DWORD timeoutMs);
 
-  IBaseFilter* Source() const { return m_source.Get(); }
+  IBaseFilter* Source() const { return m_client.Source(); }
   IPin* SourcePin() const;
 
  private:
   class Recorder;
 
-  Microsoft::WRL::ComPtr<IGraphBuilder> m_graph;
-  Microsoft::WRL::ComPtr<ICaptureGraphBuilder2> m_builder;
-  Microsoft::WRL::ComPtr<IMediaControl> m_control;
-  Microsoft::WRL::ComPtr<IBaseFilter> m_source;
-  Microsoft::WRL::ComPtr<IBaseFilter> m_grabber;
-  Microsoft::WRL::ComPtr<IBaseFilter> m_renderer;
   Recorder* m_recorder;  // owned; lives as long as the graph may call it
+  GrabberGraph m_client;
 };
 
 // The simplest client: the filter created by its class identifier and connected straight to a

@@ -6,14 +6,14 @@
 #include <mutex>
 #include <set>
 
-#include "tests/common/UnownedCom.h"
+#include "tests/common/ComStub.h"
 
 namespace tvqtest {
 
 // Watches the task allocator while registered: counts the blocks handed out and not yet freed,
 // and can make one chosen allocation fail. Register with Install(), remove with Uninstall() (or
 // at destruction).
-class CountingMallocSpy : public UnownedCom<IMallocSpy> {
+class CountingMallocSpy : public ComStub<IMallocSpy> {
  public:
   CountingMallocSpy() = default;
   ~CountingMallocSpy() { Uninstall(); }

@@ -106,6 +106,18 @@ class Ffmpeg : public testing::Test {
   }
   std::string RecordedFrames() { return ReadBytes(m_dir.File(L"frames.raw")); }
 
+  // Records with the options and expects whole black frames as ffmpeg's log describes them.
+  void ExpectBlackRecording(const std::wstring& options, int count, const std::string& described,
+                            size_t width, size_t height) {
+    const FfmpegRun run = Record(options, count);
+    ASSERT_TRUE(run.finished) << run.log;
+    EXPECT_EQ(0u, run.exitCode) << run.log;
+    EXPECT_TRUE(Contains(run.log, described)) << run.log;
+    const std::string frames = RecordedFrames();
+    EXPECT_EQ(count * width * height * 3, frames.size());
+    EXPECT_TRUE(AllZero(frames));
+  }
+
   std::wstring m_ffmpeg;
   TempDir m_dir;
   tvqtest::ScopedSettings m_settings{tvqtest::VideoSection(640, 480, "15")};
@@ -136,23 +148,11 @@ TEST_F(Ffmpeg, ListsOnePixelUpToTheConfiguredSizeAndTheRateRange) {
 }
 
 TEST_F(Ffmpeg, RecordsBlackFramesAtTheConfiguredSizeWithoutAManager) {
-  const FfmpegRun run = Record(L"", 3);
-  ASSERT_TRUE(run.finished) << run.log;
-  EXPECT_EQ(0u, run.exitCode) << run.log;
-  EXPECT_TRUE(Contains(run.log, "bgr24, 640x480")) << run.log;
-  const std::string frames = RecordedFrames();
-  EXPECT_EQ(3u * 640 * 480 * 3, frames.size());
-  EXPECT_TRUE(AllZero(frames));
+  ExpectBlackRecording(L"", 3, "bgr24, 640x480", 640, 480);
 }
 
 TEST_F(Ffmpeg, RecordsTheSmallerSizeAndLowerRateItAsksFor) {
-  const FfmpegRun run = Record(L"-video_size 320x240 -framerate 5", 3);
-  ASSERT_TRUE(run.finished) << run.log;
-  EXPECT_EQ(0u, run.exitCode) << run.log;
-  EXPECT_TRUE(Contains(run.log, "bgr24, 320x240, 5 fps")) << run.log;
-  const std::string frames = RecordedFrames();
-  EXPECT_EQ(3u * 320 * 240 * 3, frames.size());
-  EXPECT_TRUE(AllZero(frames));
+  ExpectBlackRecording(L"-video_size 320x240 -framerate 5", 3, "bgr24, 320x240, 5 fps", 320, 240);
 
   // What the Manager was told to compose.
   const tvqtest::Published published = tvqtest::ReadPublished();
@@ -189,12 +189,8 @@ TEST_F(Ffmpeg, RecordingEndsOnTimeWhileAStalledManagerHoldsThePixels) {
   pixels.Write(frame.data(), static_cast<int>(frame.size()), INFINITE);
   SharedMemoryHold stalled(pixels, INFINITE);
   ASSERT_TRUE(stalled.Held());
-  const FfmpegRun run = Record(L"", 10);
-  ASSERT_TRUE(run.finished) << "the recording hung with the Manager\n" << run.log;
-  EXPECT_EQ(0u, run.exitCode) << run.log;
-  const std::string frames = RecordedFrames();
-  EXPECT_EQ(10u * 640 * 480 * 3, frames.size());
-  EXPECT_TRUE(AllZero(frames)) << "a picture never delivered before";
+  SCOPED_TRACE("a hang or a picture never delivered before would show here");
+  ExpectBlackRecording(L"", 10, "bgr24, 640x480", 640, 480);
 }
 
 }  // namespace

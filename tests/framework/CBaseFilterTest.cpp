@@ -131,7 +131,7 @@ TEST_F(FilterClock, StreamTimeIsClockTimeMinusTheLastStartTime) {
   EXPECT_EQ(VFW_E_NO_CLOCK, m_filter->StreamTime(&t));
   FakeClock clock;
   EXPECT_EQ(S_OK, m_filter->SetSyncSource(&clock));
-  EXPECT_EQ(1, clock.Refs());
+  EXPECT_EQ(1, clock.References());
   m_filter->Run(300);
   m_filter->Run(400);  // same state again still records the start time
   clock.m_now = 1000;
@@ -143,7 +143,7 @@ TEST_F(FilterClock, StreamTimeIsClockTimeMinusTheLastStartTime) {
   EXPECT_EQ(&clock, got);
   got->Release();
   EXPECT_EQ(S_OK, m_filter->SetSyncSource(nullptr));
-  EXPECT_EQ(0, clock.Refs());
+  EXPECT_EQ(0, clock.References());
   EXPECT_EQ(S_OK, m_filter->GetSyncSource(&got));
   EXPECT_EQ(nullptr, got);
   EXPECT_EQ(E_POINTER, m_filter->GetSyncSource(nullptr));
@@ -154,7 +154,7 @@ TEST_F(FilterClock, ReleasingTheFilterReleasesItsClock) {
   FakeClock clock;
   m_filter->SetSyncSource(&clock);
   TearDown();
-  EXPECT_EQ(0, clock.Refs());
+  EXPECT_EQ(0, clock.References());
   SetUp();
 }
 
@@ -164,12 +164,12 @@ TEST_F(FilterGraphMembership, InfoHoldsTheTruncatedNameAndACountedGraph) {
   tvqtest::FakeGraph graph;
   const std::wstring longName(200, L'n');
   EXPECT_EQ(S_OK, m_filter->JoinFilterGraph(&graph, longName.c_str()));
-  EXPECT_EQ(0, graph.Refs());  // the graph owns the filter, not the other way round
+  EXPECT_EQ(0, graph.References());  // the graph owns the filter, not the other way round
   FILTER_INFO info;
   EXPECT_EQ(S_OK, m_filter->QueryFilterInfo(&info));
   EXPECT_EQ(std::wstring(127, L'n'), info.achName);
   EXPECT_EQ(static_cast<IFilterGraph*>(&graph), info.pGraph);
-  EXPECT_EQ(1, graph.Refs());
+  EXPECT_EQ(1, graph.References());
   info.pGraph->Release();
 
   EXPECT_EQ(S_OK, m_filter->JoinFilterGraph(nullptr, nullptr));

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <objidl.h>
 
-#include "tests/framework/ComStub.h"
+#include "tests/common/ComStub.h"
 
 namespace {
 
@@ -72,9 +72,9 @@ TEST(ReferenceCount, AggregatedObjectForwardsToItsOwner) {
   IPersist* persist = nullptr;
   ASSERT_EQ(S_OK, object->NonDelegatingQueryInterface(IID_IPersist, reinterpret_cast<void**>(&persist)));
   // The interface's reference went to the outer object.
-  EXPECT_EQ(1, outer.Refs());
+  EXPECT_EQ(1, outer.References());
   persist->Release();
-  EXPECT_EQ(0, outer.Refs());
+  EXPECT_EQ(0, outer.References());
   // The outer object holds the inner one through its non-delegating IUnknown.
   object->NonDelegatingAddRef();
   EXPECT_EQ(0u, object->NonDelegatingRelease());
@@ -86,7 +86,7 @@ TEST(ReferenceCount, GetInterfaceRejectsNullAndCountsTheReference) {
   void* out = nullptr;
   EXPECT_EQ(S_OK, GetInterface(&stub, &out));
   EXPECT_EQ(static_cast<IUnknown*>(&stub), out);
-  EXPECT_EQ(1, stub.Refs());
+  EXPECT_EQ(1, stub.References());
 }
 
 }  // namespace

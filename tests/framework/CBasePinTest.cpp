@@ -111,7 +111,7 @@ TEST_F(Connection, FailuresLeaveThePinUnconnectedWithTheirCodes) {
   EXPECT_EQ(E_OUTOFMEMORY, Connect());
   EXPECT_EQ(1, m_input.m_disconnects);
   EXPECT_FALSE(m_stream->IsConnected());
-  EXPECT_EQ(0, m_input.Refs());
+  EXPECT_EQ(0, m_input.References());
 
   EXPECT_EQ(E_POINTER, m_pin->Connect(nullptr, nullptr));
 }
@@ -124,7 +124,7 @@ TEST_F(Connection, ConnectingAndDisconnectingNeedTheFilterStopped) {
   EXPECT_EQ(S_OK, m_pin->Disconnect());
   EXPECT_EQ(S_FALSE, m_pin->Disconnect());
   m_input.Disconnect();
-  EXPECT_EQ(0, m_input.Refs());
+  EXPECT_EQ(0, m_input.References());
   ASSERT_EQ(S_OK, m_filter->Pause());
   EXPECT_EQ(VFW_E_NOT_STOPPED, Connect());
   CMediaType mt = StreamType(m_stream);
@@ -142,7 +142,7 @@ TEST_F(Connection, ReceiveConnectionChecksTheOfferedType) {
   mt.SetSubtype(&MEDIASUBTYPE_RGB32);
   EXPECT_EQ(VFW_E_TYPE_NOT_ACCEPTED, m_pin->ReceiveConnection(&m_input, &mt));
   EXPECT_FALSE(m_stream->IsConnected());
-  EXPECT_EQ(0, m_input.Refs());
+  EXPECT_EQ(0, m_input.References());
 }
 
 using PinQueries = SourceFixture;

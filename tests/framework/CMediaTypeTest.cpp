@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "tests/framework/ComStub.h"
+#include "tests/common/ComStub.h"
 
 namespace {
 
@@ -82,13 +82,13 @@ TEST(MediaType, SetCopiesFormatAndPunkAndIgnoresItself) {
     EXPECT_EQ(S_OK, target.Set(source));
     EXPECT_TRUE(target == source);
     EXPECT_NE(source.pbFormat, target.pbFormat);
-    EXPECT_EQ(2, unk.Refs());
+    EXPECT_EQ(2, unk.References());
     const BYTE* before = target.pbFormat;
     EXPECT_EQ(S_OK, target.Set(target));
     EXPECT_EQ(before, target.pbFormat);
     EXPECT_EQ(32u, target.cbFormat);
   }
-  EXPECT_EQ(0, unk.Refs());
+  EXPECT_EQ(0, unk.References());
 }
 
 TEST(MediaType, CopyOfARecordWithoutItsFormatBlockCopiesNoBlock) {
@@ -132,7 +132,7 @@ TEST(MediaType, DeleteMediaTypeFreesAHandedOutRecord) {
   record->pUnk = &unk;
   unk.AddRef();
   DeleteMediaType(record);
-  EXPECT_EQ(0, unk.Refs());
+  EXPECT_EQ(0, unk.References());
   DeleteMediaType(nullptr);
 }
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "framework/CCritSec.h"
-#include "tests/framework/ComStub.h"
+#include "tests/common/ComStub.h"
 
 namespace tvqtest {
 

@@ -8,7 +8,7 @@
 
 #include "framework/CCritSec.h"
 #include "framework/CMediaType.h"
-#include "tests/framework/ComStub.h"
+#include "tests/common/ComStub.h"
 
 namespace tvqtest {
 

@@ -13,10 +13,10 @@
 #include "framework/CBaseObject.h"
 #include "framework/CCritSec.h"
 #include "tests/common/ChildProcess.h"
-#include "tests/framework/ComStub.h"
+#include "tests/common/ComStub.h"
+#include "tests/common/GrabberGraph.h"
 #include "tests/framework/ReturnsWithin.h"
 #include "tests/framework/TestSource.h"
-#include "manager/capture/SampleGrabber.h"
 
 
 namespace {
@@ -74,17 +74,6 @@ class FrameChecker : public tvqtest::ComStub<ISampleGrabberCB> {
   std::vector<IMediaSample*> m_held;
 };
 
-ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION wanted) {
-  ComPtr<IEnumPins> pins;
-  if (FAILED(filter->EnumPins(&pins))) return nullptr;
-  ComPtr<IPin> pin;
-  while (pins->Next(1, pin.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
-    PIN_DIRECTION dir;
-    if (SUCCEEDED(pin->QueryDirection(&dir)) && dir == wanted) return pin;
-  }
-  return nullptr;
-}
-
 int ThreadsOfThisProcess() {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return -1;
@@ -109,8 +98,8 @@ class PlatformGraph : public ::testing::Test {
     if (m_control) m_control->Stop();
     m_checker.ReleaseHeld();
     m_control.Reset();
-    m_graph.Reset();
     m_grabber.Reset();
+    m_client.Release();
     m_stream = nullptr;
     m_source.Reset();
     EXPECT_EQ(0, CBaseObject::ObjectsActive());
@@ -118,31 +107,13 @@ class PlatformGraph : public ::testing::Test {
   }
 
   void BuildGraph() {
-    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
-                                     IID_PPV_ARGS(&m_graph)));
     auto* source = new tvqtest::TestSource();
     m_source = static_cast<IBaseFilter*>(source);
     m_stream = source->Stream(0);
-    ComPtr<IBaseFilter> grabberFilter, renderer;
-    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER,
-                                     IID_PPV_ARGS(&grabberFilter)));
-    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER,
-                                     IID_PPV_ARGS(&renderer)));
-    ASSERT_EQ(S_OK, grabberFilter.As(&m_grabber));
-    AM_MEDIA_TYPE wanted = {};
-    wanted.majortype = MEDIATYPE_Video;
-    wanted.subtype = MEDIASUBTYPE_RGB24;
-    ASSERT_EQ(S_OK, m_grabber->SetMediaType(&wanted));
-    ASSERT_EQ(S_OK, m_grabber->SetCallback(&m_checker, 0));
-
-    ASSERT_EQ(S_OK, m_graph->AddFilter(m_source.Get(), L"Test source"));
-    ASSERT_EQ(S_OK, m_graph->AddFilter(grabberFilter.Get(), L"Grabber"));
-    ASSERT_EQ(S_OK, m_graph->AddFilter(renderer.Get(), L"Null renderer"));
-    ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(m_source.Get(), PINDIR_OUTPUT).Get(),
-                                           FirstPin(grabberFilter.Get(), PINDIR_INPUT).Get(), nullptr));
-    ASSERT_EQ(S_OK, m_graph->ConnectDirect(FirstPin(grabberFilter.Get(), PINDIR_OUTPUT).Get(),
-                                           FirstPin(renderer.Get(), PINDIR_INPUT).Get(), nullptr));
-    ASSERT_EQ(S_OK, m_graph.As(&m_control));
+    ASSERT_EQ(S_OK, m_client.AddSource(m_source.Get(), L"Test source"));
+    ASSERT_EQ(S_OK, m_client.Render(&m_checker, tvqtest::GrabberGraph::Wiring::Direct));
+    m_control = m_client.Control();
+    ASSERT_EQ(S_OK, m_client.GrabberFilter()->QueryInterface(IID_PPV_ARGS(&m_grabber)));
   }
 
   // Runs the graph until `frames` more samples went through the grabber.
@@ -153,7 +124,7 @@ class PlatformGraph : public ::testing::Test {
   }
 
   FrameChecker m_checker;
-  ComPtr<IGraphBuilder> m_graph;
+  tvqtest::GrabberGraph m_client;
   ComPtr<IMediaControl> m_control;
   ComPtr<ISampleGrabber> m_grabber;
   ComPtr<IBaseFilter> m_source;

@@ -9,7 +9,7 @@
 
 #include "framework/CBaseFilter.h"
 #include "framework/CBasePin.h"
-#include "tests/framework/ComStub.h"
+#include "tests/common/ComStub.h"
 
 namespace tvqtest {
 

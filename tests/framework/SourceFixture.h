@@ -34,7 +34,7 @@ struct SourceFixture : ::testing::Test {
     m_filter->JoinFilterGraph(nullptr, nullptr);
     m_filter.Reset();
     EXPECT_EQ(m_before, CBaseObject::ObjectsActive());
-    EXPECT_EQ(0, m_input.Refs());
+    EXPECT_EQ(0, m_input.References());
     CoUninitialize();
   }
   HRESULT Connect() { return m_pin->Connect(&m_input, nullptr); }

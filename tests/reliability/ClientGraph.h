@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tests/common/ComApartment.h"
+#include "tests/common/GrabberGraph.h"
 
 // A DirectShow client as an application builds it: the registered virtual camera, created through
 // COM, rendered by the capture graph builder into a Sample Grabber and a Null Renderer. The
@@ -34,14 +35,7 @@ class ClientGraph {
   ClientGraph(const ClientGraph&) = delete;
   ClientGraph& operator=(const ClientGraph&) = delete;
 
-  enum class Wiring {
-    // RenderStream of the capture graph builder, as most applications connect a webcam (it may
-    // put a tee between the camera and the grabber).
-    CaptureGraphBuilder,
-    // The camera's pin straight to the grabber's: Disconnect and Reconnect then touch the
-    // camera's own connection only.
-    Direct,
-  };
+  using Wiring = GrabberGraph::Wiring;
 
   // Creates the camera and the graph and connects them.
   HRESULT Build(Wiring wiring = Wiring::CaptureGraphBuilder);
@@ -54,7 +48,7 @@ class ClientGraph {
   void Release();
 
   IAMStreamConfig* Config() const { return m_config.Get(); }
-  IBaseFilter* Camera() const { return m_camera.Get(); }
+  IBaseFilter* Camera() const { return m_client.Source(); }
 
   // Samples received since the graph was built, and those of them that were well formed.
   LONG Frames() const;
@@ -70,13 +64,8 @@ class ClientGraph {
 
  private:
   HRESULT FindPins();
-  HRESULT Wire(Wiring wiring);
 
-  Microsoft::WRL::ComPtr<IGraphBuilder> m_graph;
-  Microsoft::WRL::ComPtr<IMediaControl> m_control;
-  Microsoft::WRL::ComPtr<IBaseFilter> m_camera;
-  Microsoft::WRL::ComPtr<IBaseFilter> m_grabberFilter;
-  Microsoft::WRL::ComPtr<IBaseFilter> m_renderer;
+  GrabberGraph m_client;
   Microsoft::WRL::ComPtr<IAMStreamConfig> m_config;
   Microsoft::WRL::ComPtr<IPin> m_cameraOut;
   Microsoft::WRL::ComPtr<IPin> m_cameraPeer;

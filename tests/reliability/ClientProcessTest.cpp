@@ -269,12 +269,7 @@ class GraphCycles : public testing::Test {
     for (int i = 0; i < 10; ++i) ASSERT_NO_FATAL_FAILURE(cycle());
     const tvqtest::ResourceCounts before = tvqtest::ResourceCounts::Now();
     for (int i = 0; i < cycles; ++i) ASSERT_NO_FATAL_FAILURE(cycle()) << "cycle " << i;
-    const tvqtest::ResourceCounts after = tvqtest::ResourceCounts::Now();
-    EXPECT_LE(after.handles, before.handles + tvqtest::kHandleSlack) << before << " -> " << after;
-    EXPECT_LE(after.gdiObjects, before.gdiObjects + tvqtest::kGuiSlack) << before << " -> "
-                                                                         << after;
-    EXPECT_LE(after.userObjects, before.userObjects + tvqtest::kGuiSlack) << before << " -> "
-                                                                           << after;
+    tvqtest::ExpectNoGrowth(before, tvqtest::ResourceCounts::Now());
     EXPECT_EQ(0, m_client.WrongSizes());
   }
 

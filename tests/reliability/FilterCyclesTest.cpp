@@ -16,6 +16,7 @@ namespace {
 
 using tvqtest::GuardedSink;
 using tvqtest::LocalFilter;
+using tvqtest::ExpectNoGrowth;
 using tvqtest::ResourceCounts;
 using tvqtest::ScopedSettings;
 
@@ -38,13 +39,6 @@ void ConnectRunDisconnect(LocalFilter& f, GuardedSink& sink) {
   RunForOneSample(f, sink);
   ASSERT_EQ(S_OK, f.outputPin->Disconnect());
   ASSERT_EQ(S_OK, sink.Disconnect());
-}
-
-void ExpectNoGrowth(const ResourceCounts& before, const ResourceCounts& after) {
-  EXPECT_LE(after.handles, before.handles + tvqtest::kHandleSlack) << before << " -> " << after;
-  EXPECT_LE(after.gdiObjects, before.gdiObjects + tvqtest::kGuiSlack) << before << " -> " << after;
-  EXPECT_LE(after.userObjects, before.userObjects + tvqtest::kGuiSlack) << before << " -> "
-                                                                         << after;
 }
 
 class FilterCycles : public testing::Test {

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
+#include <optional>
 
 #include "common/Lifetime.h"
 #include "filter/CTVQOutputPin.h"
@@ -42,11 +44,36 @@ class FrameIntegrity : public testing::Test {
     ASSERT_EQ(S_OK, f.filter->Stop());
   }
 
+  // A fake Manager's frames reach a new filter's client well formed; then that Manager ends,
+  // leaving the filter running on its last picture.
+  void RunUntilTheManagerEnds() {
+    auto manager = std::make_unique<FakeManagerProcess>(320, 240);
+    ASSERT_TRUE(manager->WaitReady());
+    m_filter.emplace();
+    ASSERT_TRUE(m_filter->IsValid());
+    ASSERT_EQ(S_OK, m_filter->outputPin->Connect(&m_sink, nullptr));
+    m_checker.NewRun();
+    ASSERT_EQ(S_OK, m_filter->filter->Run(0));
+    ASSERT_TRUE(m_checker.WaitForGoodFrames(3, kTimeoutMs));
+    ASSERT_TRUE(manager->Stop());
+  }
+
+  // A child process that takes the pixel mutex and keeps it until killed; returns once it has it.
+  void HoldThePixelMutex(ChildProcess& holder) {
+    const std::wstring heldName = tvqtest::UniqueEventName(L"held");
+    tvq::UniqueKernelHandle held(CreateEventW(nullptr, TRUE, FALSE, heldName.c_str()));
+    holder = ChildProcess::StartSelf(tvqtest::kHoldPixelMutexMode, {heldName});
+    ASSERT_TRUE(holder.IsValid());
+    HANDLE waits[2] = {held.Get(), holder.Handle()};
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, waits, FALSE, kTimeoutMs));
+  }
+
   tvqtest::ComApartment m_com;
   // 100 frames per second at most; the largest picture 320 x 240.
   ScopedSettings m_settings{tvqtest::VideoSection(320, 240, "100")};
   GuardedSink m_sink;
   IntegrityChecker m_checker{m_sink, &tvqtest::PatternFrameId};
+  std::optional<LocalFilter> m_filter;  // made once a Manager runs
 };
 
 // A client that stops and runs its graph again without reconnecting keeps the size it connected
@@ -102,23 +129,10 @@ TEST_F(FrameIntegrity, FormatChangesBetweenRunsNeverGiveATornOrMisshapenFrame) {
 // next read takes it all the same, the last frame goes on being delivered, and the next Manager
 // takes over.
 TEST_F(FrameIntegrity, ManagerKilledHoldingThePixelMutexNeitherStopsTheClientNorTheNextManager) {
-  auto first = std::make_unique<FakeManagerProcess>(320, 240);
-  ASSERT_TRUE(first->WaitReady());
-  LocalFilter f;
-  ASSERT_TRUE(f.IsValid());
-  ASSERT_EQ(S_OK, f.outputPin->Connect(&m_sink, nullptr));
-  m_checker.NewRun();
-  ASSERT_EQ(S_OK, f.filter->Run(0));
-  ASSERT_TRUE(m_checker.WaitForGoodFrames(3, kTimeoutMs));
-  ASSERT_TRUE(first->Stop());
-  first.reset();
-
-  const std::wstring heldName = tvqtest::UniqueEventName(L"held");
-  tvq::UniqueKernelHandle held(CreateEventW(nullptr, TRUE, FALSE, heldName.c_str()));
-  ChildProcess holder = ChildProcess::StartSelf(tvqtest::kHoldPixelMutexMode, {heldName});
-  ASSERT_TRUE(holder.IsValid());
-  HANDLE waits[2] = {held.Get(), holder.Handle()};
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, waits, FALSE, kTimeoutMs));
+  ASSERT_NO_FATAL_FAILURE(RunUntilTheManagerEnds());
+  LocalFilter& f = *m_filter;
+  ChildProcess holder;
+  ASSERT_NO_FATAL_FAILURE(HoldThePixelMutex(holder));
   const int lastSeed = m_checker.LastId();
   holder.Kill();
   ASSERT_TRUE(holder.Wait(kTimeoutMs, nullptr));
@@ -166,23 +180,10 @@ TEST_F(FrameIntegrity, StopDoesNotWaitForTheNextDeadlineAtOneFrameASecond) {
 // A Manager stalled holding the pixel mutex (suspended, in a debugger) must not stall the client:
 // samples go on arriving, each the last whole picture again, and Stop returns at once.
 TEST_F(FrameIntegrity, ManagerStalledHoldingThePixelMutexNeitherStallsTheClientNorItsStop) {
-  auto manager = std::make_unique<FakeManagerProcess>(320, 240);
-  ASSERT_TRUE(manager->WaitReady());
-  LocalFilter f;
-  ASSERT_TRUE(f.IsValid());
-  ASSERT_EQ(S_OK, f.outputPin->Connect(&m_sink, nullptr));
-  m_checker.NewRun();
-  ASSERT_EQ(S_OK, f.filter->Run(0));
-  ASSERT_TRUE(m_checker.WaitForGoodFrames(3, kTimeoutMs));
-  ASSERT_TRUE(manager->Stop());
-  manager.reset();
-
-  const std::wstring heldName = tvqtest::UniqueEventName(L"held");
-  tvq::UniqueKernelHandle held(CreateEventW(nullptr, TRUE, FALSE, heldName.c_str()));
-  ChildProcess holder = ChildProcess::StartSelf(tvqtest::kHoldPixelMutexMode, {heldName});
-  ASSERT_TRUE(holder.IsValid());
-  HANDLE waits[2] = {held.Get(), holder.Handle()};
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, waits, FALSE, kTimeoutMs));
+  ASSERT_NO_FATAL_FAILURE(RunUntilTheManagerEnds());
+  LocalFilter& f = *m_filter;
+  ChildProcess holder;
+  ASSERT_NO_FATAL_FAILURE(HoldThePixelMutex(holder));
   const int lastSeed = m_checker.LastId();
   const LONG received = m_sink.Received();
   EXPECT_TRUE(m_sink.WaitForSamples(received + 10, kTimeoutMs)) << "the client stalls with it";

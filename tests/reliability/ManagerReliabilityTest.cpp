@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
-#include <thread>
 #include <vector>
 
 #include "channel/CSharedMemory.h"
@@ -19,6 +18,7 @@
 #include "filter/FilterIdentity.h"
 #include "tests/common/Pixels24.h"
 #include "tests/common/TempDir.h"
+#include "tests/common/TestWindow.h"
 #include "tests/filter/FilterTestSupport.h"
 #include "tests/reliability/ClientGraph.h"
 #include "tests/reliability/FrameChecker.h"
@@ -67,34 +67,13 @@ void ExpectCleanEnd(RealManager& manager, bool channelHeldElsewhere = false) {
 
 // A visible top-level window of the test's own, serviced by a thread of its own, so that the
 // window chooser always has a window to offer besides the Manager's.
-class TargetWindow {
- public:
-  TargetWindow() : m_thread([this] { Run(); }) {
-    tvqtest::WaitUntil([this] { return m_window.load() != nullptr; }, kTimeoutMs);
-  }
-  ~TargetWindow() {
-    PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);
-    m_thread.join();
-  }
-  TargetWindow(const TargetWindow&) = delete;
-  TargetWindow& operator=(const TargetWindow&) = delete;
-
- private:
-  void Run() {
-    m_threadId = GetCurrentThreadId();
-    HWND window = CreateWindowExW(0, L"STATIC", L"Reliability target window",
-                                  WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 320, 240, nullptr,
-                                  nullptr, GetModuleHandleW(nullptr), nullptr);
-    m_window = window;
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
-    if (window != nullptr) DestroyWindow(window);
-  }
-
-  std::atomic<HWND> m_window{nullptr};
-  DWORD m_threadId = 0;
-  std::thread m_thread;
-};
+tvqtest::TestWindowOptions TargetWindow() {
+  tvqtest::TestWindowOptions options;
+  options.title = L"Reliability target window";
+  options.style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+  options.rect = {40, 40, 360, 280};
+  return options;
+}
 
 // Records the stamp of every sample a client receives.
 class StampWatcher {
@@ -226,62 +205,29 @@ TEST_F(ManagerReliability, AClientStalledInsideItsReadNeverFreezesTheWindow) {
 // A topmost window over the whole screen, painted with a horizontal colour ramp and serviced by a
 // thread of its own. A desktop slot then gives frames whose rows are all alike while their left
 // and right differ, so that a frame laid out for another row length is told apart.
-class RampScreen {
- public:
-  RampScreen() : m_thread([this] { Run(); }) {
-    tvqtest::WaitUntil([this] { return m_shown.load(); }, kTimeoutMs);
+void PaintRamp(HDC dc, const RECT& client) {
+  const int width = client.right;
+  std::vector<BYTE> row(static_cast<size_t>(tvq::RowBytes24(width)));
+  for (int x = 0; x < width; ++x) {
+    row[3 * x] = 128;
+    row[3 * x + 1] = static_cast<BYTE>(255 - x * 255 / (width - 1));
+    row[3 * x + 2] = static_cast<BYTE>(x * 255 / (width - 1));
   }
-  ~RampScreen() {
-    PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);
-    m_thread.join();
-  }
-  RampScreen(const RampScreen&) = delete;
-  RampScreen& operator=(const RampScreen&) = delete;
+  BITMAPINFO info{};
+  info.bmiHeader = tvqtest::BitmapHeader(width, 1, 24);
+  StretchDIBits(dc, 0, 0, width, client.bottom, 0, 0, width, 1, row.data(), &info,
+                DIB_RGB_COLORS, SRCCOPY);
+}
 
- private:
-  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_ERASEBKGND) return 1;
-    if (message != WM_PAINT) return DefWindowProcW(window, message, wParam, lParam);
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    const int width = GetSystemMetrics(SM_CXSCREEN);
-    const int height = GetSystemMetrics(SM_CYSCREEN);
-    std::vector<BYTE> row((width * 3 + 3) / 4 * 4);
-    for (int x = 0; x < width; ++x) {
-      row[3 * x] = 128;
-      row[3 * x + 1] = static_cast<BYTE>(255 - x * 255 / (width - 1));
-      row[3 * x + 2] = static_cast<BYTE>(x * 255 / (width - 1));
-    }
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, 1, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    StretchDIBits(dc, 0, 0, width, height, 0, 0, width, 1, row.data(), &info, DIB_RGB_COLORS,
-                  SRCCOPY);
-    EndPaint(window, &paint);
-    return 0;
-  }
-
-  void Run() {
-    m_threadId = GetCurrentThreadId();
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = &Proc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"TvqRampScreen";
-    RegisterClassW(&windowClass);
-    HWND window = CreateWindowExW(WS_EX_TOPMOST, L"TvqRampScreen", L"Ramp", WS_POPUP | WS_VISIBLE,
-                                  0, 0, GetSystemMetrics(SM_CXSCREEN),
-                                  GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
-    if (window != nullptr) UpdateWindow(window);
-    m_shown = true;
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
-    if (window != nullptr) DestroyWindow(window);
-  }
-
-  std::atomic<bool> m_shown{false};
-  DWORD m_threadId = 0;
-  std::thread m_thread;
-};
+tvqtest::TestWindowOptions RampScreen() {
+  tvqtest::TestWindowOptions options;
+  options.title = L"Ramp";
+  options.style = WS_POPUP | WS_VISIBLE;
+  options.exStyle = WS_EX_TOPMOST;
+  options.rect = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  options.paint = &PaintRamp;
+  return options;
+}
 
 // 0 when every row equals the one above the bottom row (whose first bytes carry the bench stamp)
 // and that row runs from one colour to another; -1 otherwise.
@@ -303,7 +249,7 @@ int RampFrameId(const tvqtest::ReceivedSample& s) {
 }
 
 TEST_F(ManagerReliability, RestartedAndResizedClientsGetWholeFramesOfTheirOwnSize) {
-  RampScreen screen;
+  tvqtest::TestWindow screen(RampScreen());
   // Only the bottom of the screen, which the ramp covers whatever else is shown above it.
   tvqtest::WriteTextFile(m_folder.File(L"TVQ_CaptureDesktop.ini"),
                          "[Desktop]\r\nTrimTop=800\r\nCapturePerSecond=5\r\n");
@@ -423,7 +369,7 @@ void FillCameraSlot(RealManager& manager) {
 }
 
 TEST_F(ManagerReliability, WithEverySlotFilledHeldKeysNeitherStopComposingNorTheProgram) {
-  TargetWindow target;
+  tvqtest::TestWindow target(TargetWindow());
   RealManager manager(m_folder.Path(), Settings(4, 640, 480, "30"));
   ASSERT_TRUE(manager.Start());
   manager.PressKey('D');
@@ -482,7 +428,7 @@ class ClosedWhileChoosing : public ManagerReliability {
 };
 
 TEST_F(ClosedWhileChoosing, WindowQuestionOpen) {
-  TargetWindow target;
+  tvqtest::TestWindow target(TargetWindow());
   ASSERT_NO_FATAL_FAILURE(StartWithOneSlotFilled());
   m_manager.PressKey('W');
   CloseWithBoxOpen(m_manager.WaitForBox(kTimeoutMs));

@@ -3,33 +3,11 @@
 #include <windows.h>
 #include <strmif.h>
 
-#include <atomic>
 #include <vector>
 
+#include "tests/common/ComStub.h"
+
 namespace tvqtest {
-
-// IUnknown for a stub of one interface that lives on the test's stack: counts references so a
-// test can check that they balance, never deletes itself.
-template <typename Interface>
-class ComStub : public Interface {
- public:
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == __uuidof(Interface)) {
-      *ppv = static_cast<Interface*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++m_refs); }
-  STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(--m_refs); }
-  LONG References() const { return m_refs; }
-
- private:
-  std::atomic<LONG> m_refs{1};
-};
 
 // A sample with a buffer of its own that records what FillBuffer sets on it.
 class FakeMediaSample : public ComStub<IMediaSample> {

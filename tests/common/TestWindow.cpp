@@ -1,8 +1,7 @@
-#include "tests/capture/TestWindow.h"
+#include "tests/common/TestWindow.h"
 
 #include <mutex>
 
-#include "manager/capture/CImage.h"
 #include "tests/common/ChildProcess.h"
 
 namespace tvqtest {
@@ -21,6 +20,11 @@ void PaintPattern(HWND window, const TestWindowOptions& options) {
   HDC dc = BeginPaint(window, &paint);
   RECT client;
   GetClientRect(window, &client);
+  if (options.paint) {
+    options.paint(dc, client);
+    EndPaint(window, &paint);
+    return;
+  }
   const int midX = client.right / 2;
   const int midY = client.bottom / 2;
   const RECT parts[4] = {{0, 0, midX, midY},
@@ -35,8 +39,13 @@ void PaintPattern(HWND window, const TestWindowOptions& options) {
   EndPaint(window, &paint);
 }
 
+// Windows of the calling thread own a copy of their options; the quit message is only for the
+// thread a TestWindow serves.
+constexpr const wchar_t* kOwnedOptions = L"TVQOwnedOptions";
+
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* options = reinterpret_cast<const TestWindowOptions*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  const bool owned = GetPropW(window, kOwnedOptions) != nullptr;
   switch (message) {
     case WM_ERASEBKGND:
       return 1;
@@ -50,8 +59,14 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       InvalidateRect(window, nullptr, FALSE);
       return 0;
     case WM_DESTROY:
-      PostQuitMessage(0);
+      if (!owned) PostQuitMessage(0);
       return 0;
+    case WM_NCDESTROY:
+      if (owned) {
+        RemovePropW(window, kOwnedOptions);
+        delete options;
+      }
+      break;
   }
   return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -69,10 +84,44 @@ void RegisterClassOnce() {
   });
 }
 
+HWND CreatePatternWindow(const TestWindowOptions& options) {
+  RegisterClassOnce();
+  const RECT& r = options.rect;
+  return CreateWindowExW(options.exStyle, kClassName, options.title.c_str(), options.style, r.left,
+                         r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+                         GetModuleHandleW(nullptr), nullptr);
+}
+
 }  // namespace
 
+HWND MakeWindowHere(const TestWindowOptions& options) {
+  HWND window = CreatePatternWindow(options);
+  if (window == nullptr) return nullptr;
+  SetPropW(window, kOwnedOptions, window);
+  SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new TestWindowOptions(options)));
+  // A style with WS_VISIBLE has shown (and activated) it already.
+  if (options.visible && (options.style & WS_VISIBLE) == 0) ShowWindow(window, SW_SHOWNOACTIVATE);
+  if (IsWindowVisible(window)) UpdateWindow(window);
+  return window;
+}
+
+void RepaintSolid(HWND window, COLORREF color) {
+  auto* options = reinterpret_cast<TestWindowOptions*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (options == nullptr || GetPropW(window, kOwnedOptions) == nullptr) return;
+  for (COLORREF& quadrant : options->quadrants) quadrant = color;
+  InvalidateRect(window, nullptr, FALSE);
+}
+
+TestWindowOptions SolidWindow(std::wstring title, DWORD style, RECT rect, COLORREF color) {
+  TestWindowOptions options;
+  options.title = std::move(title);
+  options.style = style;
+  options.rect = rect;
+  for (COLORREF& quadrant : options.quadrants) quadrant = color;
+  return options;
+}
+
 TestWindow::TestWindow(const TestWindowOptions& options) : m_options(options) {
-  RegisterClassOnce();
   HANDLE created = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   m_thread = std::thread([this, created] { Run(created); });
   WaitForSingleObject(created, 10000);
@@ -82,10 +131,7 @@ TestWindow::TestWindow(const TestWindowOptions& options) : m_options(options) {
 TestWindow::~TestWindow() { Close(); }
 
 void TestWindow::Run(HANDLE created) {
-  const RECT& r = m_options.rect;
-  m_window = CreateWindowExW(m_options.exStyle, kClassName, m_options.title.c_str(), m_options.style,
-                             r.left, r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
-                             GetModuleHandleW(nullptr), nullptr);
+  m_window = CreatePatternWindow(m_options);
   if (m_window != nullptr) {
     SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&m_options));
     if (m_options.visible) {

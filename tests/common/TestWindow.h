@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -16,7 +17,19 @@ struct TestWindowOptions {
   bool visible = true;
   // Client area quadrants: top left, top right, bottom left, bottom right.
   COLORREF quadrants[4] = {RGB(220, 40, 40), RGB(40, 200, 60), RGB(30, 60, 210), RGB(230, 210, 20)};
+  // Paints the client area instead of the quadrants when set (on the window's thread).
+  std::function<void(HDC dc, const RECT& client)> paint;
 };
+
+// A window of the pattern, owned by the calling thread (for code that must see its messages, such
+// as timers); DestroyWindow ends it. Null if it could not be made.
+HWND MakeWindowHere(const TestWindowOptions& options);
+
+// Gives a window of MakeWindowHere one solid colour from its next paint on.
+void RepaintSolid(HWND window, COLORREF color);
+
+// The options of a window in one solid colour.
+TestWindowOptions SolidWindow(std::wstring title, DWORD style, RECT rect, COLORREF color);
 
 // A top-level window of a known pattern, owned by a thread of its own that serves its messages,
 // as another program's window would be.

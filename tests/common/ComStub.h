@@ -7,10 +7,11 @@
 
 namespace tvqtest {
 
-// IUnknown for test fakes that live on the test's stack: QueryInterface answers the listed
-// interfaces, AddRef/Release only count (nothing is deleted), so a test can assert that every
-// reference the code under test took was given back. Methods a test does not need return
-// E_NOTIMPL in the fake itself.
+// IUnknown for test fakes and callbacks that the test owns (on its stack or as a member):
+// QueryInterface answers the listed interfaces, AddRef/Release only count and never delete, so a
+// test can assert that every reference the code under test took was given back. COM's references
+// never decide the object's lifetime: it must outlive every use the platform makes of it. Methods
+// a test does not need return E_NOTIMPL in the fake itself.
 template <typename... Interfaces>
 class ComStub : public Interfaces... {
  public:
@@ -28,11 +29,11 @@ class ComStub : public Interfaces... {
     AddRef();
     return S_OK;
   }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
-  STDMETHODIMP_(ULONG) Release() override { return --m_refs; }
+  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++m_refs); }
+  STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(--m_refs); }
 
-  // References held by others (the fake itself holds none).
-  LONG Refs() const { return m_refs; }
+  // References held by others: 0 while only the test holds the object.
+  LONG References() const { return m_refs; }
 
  private:
   template <typename T, typename...>
