@@ -110,7 +110,8 @@ for size in "${sizes[@]}"; do
   done
   while read -r name value unit reference refname; do
     ratio="$(awk -v v="$value" -v r="$reference" 'BEGIN {printf "%.3f", r ? v / r : 0}')"
-    printf '%-48s %14.3f %-8s %14.3f %8s  %s\n' "$name" "$value" "$unit" "$reference" "$ratio" \
+    printf '%-48s %14.3f %-8s %14.3f %8s  %s\n' "${name//_/ }" "$value" "$unit" "$reference" \
+      "$ratio" \
       "${refname//_/ }"
     echo "${name//_/ },$value,$unit,$reference,$ratio" >> "$csv"
   done <<EOT
