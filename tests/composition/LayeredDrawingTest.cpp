@@ -21,25 +21,17 @@ enum class Op { Fill, Place, Trim, Capture, Resize, Pause, Resume, R, Header, Em
 
 struct Step {
   Op op;
-  int slot;
-  double a, b, c, d;
+  int slot = 0;
+  double a = 0, b = 0, c = 0, d = 0;
 };
 
-Step Fill(int slot, int kind, int width, int height) {
-  return {Op::Fill, slot, double(kind), double(width), double(height), 0};
-}
-Step Place(int slot, double x, double y, double w, double h) {
-  return {Op::Place, slot, x, y, w, h};
-}
-Step Trim(int slot, int l, int t, int r, int b) {
-  return {Op::Trim, slot, double(l), double(t), double(r), double(b)};
-}
-Step Capture(int slot) { return {Op::Capture, slot, 0, 0, 0, 0}; }
-Step Resize(int slot, int width, int height) {
-  return {Op::Resize, slot, double(width), double(height), 0, 0};
-}
-Step Header(int width, int height) { return {Op::Header, 0, double(width), double(height), 0, 0}; }
-Step Do(Op op, int slot = 0) { return {op, slot, 0, 0, 0, 0}; }
+Step Fill(int s, int kind, double w, double h) { return {Op::Fill, s, 1.0 * kind, w, h}; }
+Step Place(int s, double x, double y, double w, double h) { return {Op::Place, s, x, y, w, h}; }
+Step Trim(int s, double l, double t, double r, double b) { return {Op::Trim, s, l, t, r, b}; }
+Step Resize(int s, double w, double h) { return {Op::Resize, s, 0, w, h}; }
+Step Header(double w, double h) { return {Op::Header, 0, w, h}; }
+Step Capture(int slot) { return {Op::Capture, slot}; }
+Step Do(Op op, int slot = 0) { return {op, slot}; }
 
 // Noise, so that every interpolated pixel depends on its neighbours.
 void Paint(CImage& picture, std::uint32_t seed) {
@@ -71,10 +63,14 @@ struct Scene {
     SCIInfo& info = slots.Placement(step.slot);
     switch (step.op) {
       case Op::Fill:
+        slots.Fill(step.slot, int(step.a));
+        [[fallthrough]];
+      case Op::Resize:  // also a window that changed its size: its picture is made anew
         picture.Destroy();
         picture.Create(int(step.b), int(step.c), 24);
+        [[fallthrough]];
+      case Op::Capture:
         Paint(picture, seed);
-        slots.Fill(step.slot, int(step.a));
         compositor.MarkSlotChanged(step.slot);
         break;
       case Op::Place:
@@ -84,21 +80,12 @@ struct Scene {
         info.TrimLeft = int(step.a), info.TrimTop = int(step.b);
         info.TrimRight = int(step.c), info.TrimBottom = int(step.d);
         break;
-      case Op::Resize:  // a window that changed its size: its picture is made anew
-        picture.Destroy();
-        picture.Create(int(step.a), int(step.b), 24);
-        [[fallthrough]];
-      case Op::Capture:
-        Paint(picture, seed);
-        compositor.MarkSlotChanged(step.slot);
-        break;
-      case Op::Pause:  // as Space does
-        slots.SetActive(step.slot, false);
-        compositor.ClearCanvas();
-        break;
       case Op::Resume:
         slots.SetActive(step.slot, true);
         break;
+      case Op::Pause:  // as Space does: the slot stops and the canvas is blanked
+        slots.SetActive(step.slot, false);
+        [[fallthrough]];
       case Op::R:
         compositor.ClearCanvas();
         break;
