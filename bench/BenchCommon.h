@@ -34,6 +34,13 @@ inline double Median(std::vector<double> values) {
   return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
 }
 
+inline double Mean(const std::vector<double>& values) {
+  if (values.empty()) return 0.0;
+  double sum = 0.0;
+  for (double v : values) sum += v;
+  return sum / static_cast<double>(values.size());
+}
+
 inline double Percentile(std::vector<double> values, double p) {
   if (values.empty()) return 0.0;
   std::sort(values.begin(), values.end());

@@ -3,8 +3,11 @@
 // a desktop, a window and a camera give, as a share of the frame budget at 30 frames per second.
 //
 // Then one second of the Manager as it runs: 30 ticks a second with the slots' captures at their
-// default rates in between, once drawing the slots on every tick (as before) and once drawing only
-// when something changed; tick cost, drawing part and the process's CPU time per second.
+// rates in between, once drawing every slot straight onto the canvas (before) and once through the
+// slots' layers (after), both drawing only when something changed; tick cost (median and 95th
+// percentile), drawing part, the process's CPU time per second and the layers' memory. Besides
+// the 1, 4 and 8 slot settings, a live scene: the desktop over the whole canvas at its default
+// rate and a window in a corner captured 30 times a second.
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -39,6 +42,9 @@ class BenchSlots : public ISlotTable {
   CImage& Fill(int slot, int kind, const SCIInfo& placement) {
     m_kinds[slot] = kind;
     m_placements[slot] = placement;
+    if (m_placements[slot].CapturePerSecond <= 0.0) {
+      m_placements[slot].CapturePerSecond = tvq::DefaultCaptureRate(kind);
+    }
     return m_pictures[slot];
   }
 
@@ -94,10 +100,37 @@ void FillSlots(BenchSlots& slots, int active) {
   }
 }
 
+// A presenter's live scene: slot 0 the desktop over the whole canvas at its default rate, slot 1
+// an 800 x 600 window in the bottom-right corner captured 30 times a second.
+constexpr int kLiveScene = -1;
+
+void FillLiveScene(BenchSlots& slots) {
+  CImage& desktop = slots.Fill(0, tvq::kDesktopSlot, SCIInfo{});
+  desktop.Create(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 24);
+  FillFromScreen(desktop);
+  SCIInfo corner;
+  corner.Pos_x = corner.Pos_y = 0.7;
+  corner.Width = corner.Height = 0.28;
+  corner.CapturePerSecond = 30.0;
+  CImage& window = slots.Fill(1, tvq::kWindowSlot, corner);
+  window.Create(800, 600, 24);
+  FillFromScreen(window);
+}
+
+// Every slot a desktop picture over the whole canvas: the most memory layers can take.
+void FillFullCanvasSlots(BenchSlots& slots, int count) {
+  for (int slot = 0; slot < count; ++slot) {
+    CImage& picture = slots.Fill(slot, tvq::kDesktopSlot, SCIInfo{});
+    picture.Create(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 24);
+    FillFromScreen(picture);
+  }
+}
+
 // The Manager's compositing state at one output size: canvas, channel objects of its own (so that
 // no filter or Manager running meanwhile takes part), slots and the compositor.
 struct BenchManager {
-  BenchManager(const tvqbench::OutputSize& size, int active)
+  // active: the number of slots in the grid, or kLiveScene. layered: through the slots' layers.
+  BenchManager(const tvqbench::OutputSize& size, int active, bool layered = true)
       : settings(tvq::LoadStartupSettings(tvqbench::WriteSettingsFile(
             tvqbench::MakeBenchFolder(L"composite"), size, 30.0))),
         slots(settings.slotCount),
@@ -111,7 +144,12 @@ struct BenchManager {
                     tvq::kIntervalObjectSize);
     pixels.Create((std::wstring(tvq::kPixelObjectName) + suffix).c_str(),
                   static_cast<int>(canvas.BufferBytes()));
-    FillSlots(slots, active);
+    compositor.DrawThroughLayers(layered);
+    if (active == kLiveScene) {
+      FillLiveScene(slots);
+    } else {
+      FillSlots(slots, active);
+    }
     compositor.Tick(slots, rate);  // the first tick pays for the scaler's set-up
   }
 
@@ -131,8 +169,9 @@ struct BenchManager {
   double rate;
 };
 
+// Every slot stretched straight onto the canvas on every tick: the full cost of a drawing.
 double TickMs(const tvqbench::OutputSize& size, int active, int runs, int ticks) {
-  BenchManager manager(size, active);
+  BenchManager manager(size, active, false);
   std::vector<double> perTick;
   for (int run = 0; run < runs; ++run) {
     const double start = tvqbench::NowMs();
@@ -174,27 +213,24 @@ class BenchCaptures {
     const long frameBytes = tvq::FrameBuffer::ImageBytes(m_cameraHeader);
     m_cameraFrame.Allocate(frameBytes, frameBytes);
     for (int slot = 0; slot < manager.slots.SlotCount(); ++slot) {
-      const int kind = manager.slots.Kind(slot);
-      const double rate = kind == tvq::kCameraSlot ? tvq::kDefaultCameraCaptureRate
-                                                   : tvq::kDefaultWindowCaptureRate;
+      const double rate = manager.slots.Placement(slot).CapturePerSecond;
       m_intervalMs.push_back(tvq::TimerIntervalMs(rate, rate));
       m_nextMs.push_back(37.0 * slot);
     }
   }
 
-  // Runs every capture due up to nowMs; true when any ran. Adds the time spent to spentMs.
-  bool RunDue(double nowMs, double& spentMs) {
-    bool ran = false;
+  // Runs every capture due up to nowMs and tells the compositor which slots changed, as the
+  // Manager's capture timers do. Adds the time spent to spentMs.
+  void RunDue(double nowMs, double& spentMs) {
     const double start = tvqbench::NowMs();
     for (int slot = 0; slot < m_manager.slots.SlotCount(); ++slot) {
       if (m_manager.slots.Kind(slot) == tvq::kEmptySlot) continue;
       for (; m_nextMs[slot] <= nowMs; m_nextMs[slot] += m_intervalMs[slot]) {
         Capture(slot);
-        ran = true;
+        m_manager.compositor.MarkSlotChanged(slot);
       }
     }
     spentMs += tvqbench::NowMs() - start;
-    return ran;
   }
 
  private:
@@ -219,7 +255,7 @@ class BenchCaptures {
 };
 
 struct SecondCost {
-  double tickMs = 0.0;     // mean wall time of one compositing tick
+  std::vector<double> tickMs;  // wall time of each compositing tick
   double captureMs = 0.0;  // wall time of the second's captures
   double cpuMs = 0.0;      // the process's CPU time for the whole second
   int drawnTicks = 0;
@@ -229,19 +265,15 @@ struct SecondCost {
 
 // The second's ticks and captures run back to back: the CPU time is what they cost, idle time
 // between the timer messages left out.
-SecondCost RunSecond(BenchManager& manager, BenchCaptures& captures, double secondStartMs,
-                     bool drawEveryTick) {
+SecondCost RunSecond(BenchManager& manager, BenchCaptures& captures, double secondStartMs) {
   SecondCost cost;
   const double cpuStart = CpuMs();
-  double tickTotal = 0.0;
   for (int i = 0; i < kTicksPerSecond; ++i) {
-    if (captures.RunDue(secondStartMs + i * kTickIntervalMs, cost.captureMs)) {
-      manager.compositor.MarkChanged();
-    }
+    captures.RunDue(secondStartMs + i * kTickIntervalMs, cost.captureMs);
     const double start = tvqbench::NowMs();
-    manager.Tick(drawEveryTick);
+    manager.Tick(false);
     const double tickMs = tvqbench::NowMs() - start;
-    tickTotal += tickMs;
+    cost.tickMs.push_back(tickMs);
     if (manager.compositor.DrewLastTick()) {
       ++cost.drawnTicks;
     } else {
@@ -249,32 +281,33 @@ SecondCost RunSecond(BenchManager& manager, BenchCaptures& captures, double seco
     }
   }
   cost.cpuMs = CpuMs() - cpuStart;
-  cost.tickMs = tickTotal / kTicksPerSecond;
   return cost;
 }
 
-// The same simulated seconds, alternating between drawing every tick and drawing what changed,
-// so that both see the same load of the machine. CPU time is summed over all seconds (the
-// process clock is coarse), tick times are medians over the seconds.
+// The same simulated seconds, alternating between drawing straight onto the canvas and drawing
+// through layers, so that both see the same load of the machine. CPU time is summed over all
+// seconds (the process clock is coarse), tick times are taken over every tick of every second.
 struct Comparison {
-  double tickBefore, tickAfter, cpuBefore, cpuAfter, captureMs;
+  std::vector<double> ticksBefore, ticksAfter;
+  double cpuBefore, cpuAfter, captureMs;
   int drawnAfter;
+  double layerBytes;
   std::vector<double> channelTickMs;
 };
 
 Comparison CompareSeconds(const tvqbench::OutputSize& size, int active, int seconds) {
-  BenchManager before(size, active);
-  BenchManager after(size, active);
+  BenchManager before(size, active, false);
+  BenchManager after(size, active, true);
   BenchCaptures beforeCaptures(before);
   BenchCaptures afterCaptures(after);
-  std::vector<double> ticksBefore, ticksAfter, captureMs;
+  std::vector<double> captureMs;
   Comparison result{};
   for (int second = 0; second < seconds; ++second) {
     const double startMs = second * kTicksPerSecond * static_cast<double>(kTickIntervalMs);
-    const SecondCost b = RunSecond(before, beforeCaptures, startMs, true);
-    const SecondCost a = RunSecond(after, afterCaptures, startMs, false);
-    ticksBefore.push_back(b.tickMs);
-    ticksAfter.push_back(a.tickMs);
+    const SecondCost b = RunSecond(before, beforeCaptures, startMs);
+    const SecondCost a = RunSecond(after, afterCaptures, startMs);
+    result.ticksBefore.insert(result.ticksBefore.end(), b.tickMs.begin(), b.tickMs.end());
+    result.ticksAfter.insert(result.ticksAfter.end(), a.tickMs.begin(), a.tickMs.end());
     captureMs.push_back((a.captureMs + b.captureMs) / 2.0);
     result.cpuBefore += b.cpuMs / seconds;
     result.cpuAfter += a.cpuMs / seconds;
@@ -282,10 +315,9 @@ Comparison CompareSeconds(const tvqbench::OutputSize& size, int active, int seco
     result.channelTickMs.insert(result.channelTickMs.end(), a.undrawnTickMs.begin(),
                                 a.undrawnTickMs.end());
   }
-  result.tickBefore = tvqbench::Median(ticksBefore);
-  result.tickAfter = tvqbench::Median(ticksAfter);
   result.captureMs = tvqbench::Median(captureMs);
   result.drawnAfter /= seconds;
+  result.layerBytes = static_cast<double>(after.compositor.LayerBytes());
   return result;
 }
 
@@ -297,27 +329,54 @@ double ChannelOnlyTickMs(const tvqbench::OutputSize& size, int ticks) {
   return (tvqbench::NowMs() - start) / ticks;
 }
 
+std::string SettingLabel(const tvqbench::OutputSize& size, int active) {
+  const std::string scene = active == kLiveScene ? "live scene" : std::to_string(active) + " slots";
+  return scene + " " + tvqbench::SizeLabel(size);
+}
+
 void AddSecondFigures(const tvqbench::OutputSize& size, int active, int seconds,
                       std::vector<tvqbench::Figure>& figures) {
   const Comparison c = CompareSeconds(size, active, seconds);
   // The drawing part of a tick is what it costs beyond a tick that drew nothing.
   const double channelMs = c.channelTickMs.empty() ? ChannelOnlyTickMs(size, kTicksPerSecond)
                                                    : tvqbench::Median(c.channelTickMs);
-  const std::string label = std::to_string(active) + " slots " + tvqbench::SizeLabel(size);
-  figures.push_back({"tick before " + label, c.tickBefore, "ms", kBudgetAt30Ms,
+  const double medianBefore = tvqbench::Median(c.ticksBefore);
+  const double medianAfter = tvqbench::Median(c.ticksAfter);
+  const double p95Before = tvqbench::Percentile(c.ticksBefore, 95.0);
+  const std::string label = SettingLabel(size, active);
+  figures.push_back({"tick median before " + label, medianBefore, "ms", kBudgetAt30Ms,
                      "frame budget at 30 fps"});
-  figures.push_back({"tick after " + label, c.tickAfter, "ms", c.tickBefore, "tick before"});
-  figures.push_back({"drawing per tick after " + label, c.tickAfter - channelMs, "ms",
-                     c.tickBefore - channelMs, "drawing per tick before"});
-  figures.push_back({"channel part per tick " + label, channelMs, "ms", c.tickAfter,
-                     "tick after"});
-  figures.push_back({"ticks drawn per second after " + label, static_cast<double>(c.drawnAfter),
+  figures.push_back({"tick median after " + label, medianAfter, "ms", medianBefore,
+                     "tick median before"});
+  figures.push_back({"tick p95 before " + label, p95Before, "ms", kBudgetAt30Ms,
+                     "frame budget at 30 fps"});
+  figures.push_back({"tick p95 after " + label, tvqbench::Percentile(c.ticksAfter, 95.0), "ms",
+                     p95Before, "tick p95 before"});
+  figures.push_back({"drawing per tick after " + label,
+                     tvqbench::Mean(c.ticksAfter) - channelMs, "ms",
+                     tvqbench::Mean(c.ticksBefore) - channelMs, "drawing per tick before"});
+  figures.push_back({"ticks drawn per second " + label, static_cast<double>(c.drawnAfter),
                      "ticks", kTicksPerSecond, "ticks per second"});
   figures.push_back({"captures per second " + label, c.captureMs, "ms", 1000.0, "one second"});
   figures.push_back({"Manager CPU per second before " + label, c.cpuBefore, "ms", 1000.0,
                      "one core"});
   figures.push_back({"Manager CPU per second after " + label, c.cpuAfter, "ms", c.cpuBefore,
                      "CPU per second before"});
+  figures.push_back({"layer memory after " + label, c.layerBytes / (1024.0 * 1024.0), "MiB",
+                     static_cast<double>(size.width) * size.height * 3 / (1024.0 * 1024.0),
+                     "one canvas"});
+}
+
+// The layers' memory with 8 slots each over the whole canvas.
+void AddLayerMemoryFigure(const tvqbench::OutputSize& size,
+                          std::vector<tvqbench::Figure>& figures) {
+  BenchManager manager(size, 0, true);
+  FillFullCanvasSlots(manager.slots, 8);
+  manager.Tick(true);
+  const double canvasMiB = static_cast<double>(manager.canvas.BufferBytes()) / (1024.0 * 1024.0);
+  figures.push_back({"layer memory 8 full-canvas slots " + tvqbench::SizeLabel(size),
+                     static_cast<double>(manager.compositor.LayerBytes()) / (1024.0 * 1024.0),
+                     "MiB", canvasMiB, "one canvas"});
 }
 
 }  // namespace
@@ -340,13 +399,18 @@ int main(int argc, char** argv) {
 
   const int seconds = quick ? 1 : 3;
   std::vector<tvqbench::Figure> perSecond;
+  for (const tvqbench::OutputSize& size : {tvqbench::OutputSize{1280, 720},
+                                           tvqbench::OutputSize{1920, 1080}}) {
+    AddSecondFigures(size, kLiveScene, seconds, perSecond);
+  }
   for (const tvqbench::OutputSize& size : {tvqbench::OutputSize{640, 480},
                                            tvqbench::OutputSize{1920, 1080}}) {
     for (int active : {1, 4, 8}) AddSecondFigures(size, active, seconds, perSecond);
   }
+  AddLayerMemoryFigure(tvqbench::OutputSize{1920, 1080}, perSecond);
   tvqbench::PrintTable(
-      "One second at 30 ticks/s with captures at default rates: drawing every tick (before) and "
-      "only what changed (after); ratio after/before",
+      "One second at 30 ticks/s with captures at their rates: drawing straight onto the canvas "
+      "(before) and through the slots' layers (after), both only on change; ratio after/before",
       perSecond);
   return 0;
 }

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "channel/ChannelNames.h"
+#include "manager/app/PreviewArea.h"
 #include "manager/composition/TimerInterval.h"
 #include "resources/Resource.h"
 
@@ -162,6 +163,8 @@ void CManagerApp::PaintContent(HDC dc, const RECT& client, const std::wstring& s
   const int halfWidth = (client.right - client.left) / 2;
   const int halfHeight = (client.bottom - client.top) / 2;
   if (m_canvas.Bitmap() != nullptr) {
+    // BeginPaint clips to the invalid part of the quarter, and the stretch computes only what
+    // shows there (a tick invalidates just the part it changed, see InvalidatePreview).
     m_canvas.Draw(dc, halfWidth, halfHeight, halfWidth, halfHeight, 0, 0, m_canvas.Width(),
                   m_canvas.Height());
   }
@@ -281,27 +284,29 @@ void CManagerApp::CompositeTick() {
   }
 }
 
-// The preview's quarter only, and without erasing: the canvas covers all of it, and the status
-// text elsewhere changes only with keys, which repaint everything.
+// Only the part of the preview's quarter that shows what the tick drew, and without erasing: the
+// canvas covers all of it, and the status text elsewhere changes only with keys, which repaint
+// everything.
 void CManagerApp::InvalidatePreview() {
   RECT client{};
   GetClientRect(m_window, &client);
-  const int halfWidth = (client.right - client.left) / 2;
-  const int halfHeight = (client.bottom - client.top) / 2;
-  const RECT preview{halfWidth, halfHeight, 2 * halfWidth, 2 * halfHeight};
-  InvalidateRect(m_window, &preview, FALSE);
+  const tvq::PreviewArea preview(client, m_canvas.Width(), m_canvas.Height());
+  for (const RECT& area : m_compositor->ChangedAreas()) {
+    const RECT shown = preview.Shows(area);
+    InvalidateRect(m_window, &shown, FALSE);
+  }
 }
 
 // Any capture that ran counts as a new picture: comparing pictures would cost what a drawing
 // costs.
 void CManagerApp::CaptureTick(int slot) {
-  if (m_slots.CaptureTick(slot)) MarkSlotsChanged();
+  if (m_slots.CaptureTick(slot)) MarkSlotChanged(slot);
 }
 
 // A slot filled anew or emptied may hold a picture made anew with the very bitmap handle and size
 // of the one drawn before, which the compositor could not tell apart.
-void CManagerApp::MarkSlotsChanged() {
-  if (m_compositor) m_compositor->MarkChanged();
+void CManagerApp::MarkSlotChanged(int slot) {
+  if (m_compositor) m_compositor->MarkSlotChanged(slot);
 }
 
 void CManagerApp::SaveAndClearAllSlots() {
@@ -315,13 +320,13 @@ std::wstring CManagerApp::BuildStatusText() {
 
 bool CManagerApp::FillSlot(int slot, int kind) {
   const bool filled = m_slots.Fill(slot, kind);
-  if (filled) MarkSlotsChanged();
+  if (filled) MarkSlotChanged(slot);
   return filled;
 }
 
 bool CManagerApp::SaveAndClearSlot(int slot) {
   const bool cleared = m_slots.SaveAndClear(slot);
-  if (cleared) MarkSlotsChanged();
+  if (cleared) MarkSlotChanged(slot);
   return cleared;
 }
 

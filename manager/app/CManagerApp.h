@@ -88,7 +88,7 @@ class CManagerApp : private ISlotKeyActions {
   void CompositeTick();
   void InvalidatePreview();
   void CaptureTick(int slot);
-  void MarkSlotsChanged();
+  void MarkSlotChanged(int slot);
   void SaveAndClearAllSlots();
   std::wstring BuildStatusText();
 

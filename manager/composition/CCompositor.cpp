@@ -14,6 +14,12 @@ namespace {
 
 constexpr int kCanvasBitsPerPixel = 24;
 constexpr double kReferenceTimePerSecond = static_cast<double>(tvq::kUnitsPerSecond);
+#ifdef TVQ_DIRECT_DRAWING
+// The benchmarks' build of the Manager as it drew before layers (TessavueManagerDirect.exe).
+constexpr bool kLayersByDefault = false;
+#else
+constexpr bool kLayersByDefault = true;
+#endif
 
 }  // namespace
 
@@ -23,6 +29,7 @@ CCompositor::CCompositor(CImage& canvas, CSharedMemory& format, CSharedMemory& i
       m_format(format),
       m_interval(interval),
       m_pixels(pixels),
+      m_throughLayers(kLayersByDefault),
       m_maxWidth(maxWidth),
       m_maxHeight(maxHeight) {}
 
@@ -33,9 +40,15 @@ bool CCompositor::Tick(ISlotTable& slots, double& outputFrameRate) {
   const bool recreated = FollowFormat();
   FollowInterval(outputFrameRate);
   m_drewLastTick = false;
+  m_changedAreas.clear();
   if (m_canvas.Bitmap() == nullptr) return recreated;
   if (m_changes.NeedsDrawing(slots)) {
-    DrawSlots(slots);
+    if (m_throughLayers) {
+      m_layered.Draw(m_canvas, slots, m_changes, m_changedAreas);
+    } else {
+      DrawSlots(slots);
+      m_changedAreas.assign(1, RECT{0, 0, m_canvas.Width(), m_canvas.Height()});
+    }
     m_changes.RecordDrawing(slots);
     m_drewLastTick = true;
   }
@@ -48,6 +61,13 @@ void CCompositor::ClearCanvas() {
   // Blits still queued by GDI would otherwise land on the cleared pixels.
   GdiFlush();
   std::memset(m_canvas.LowestAddress(), 0, m_canvas.BufferBytes());
+  m_changes.Mark();
+}
+
+void CCompositor::DrawThroughLayers(bool layered) {
+  if (layered == m_throughLayers) return;
+  m_throughLayers = layered;
+  m_layered.ReleaseAll();
   m_changes.Mark();
 }
 

@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "manager/composition/CanvasChanges.h"
+#include "manager/composition/LayeredDrawing.h"
 
 class CImage;
 class CSharedMemory;
@@ -26,7 +29,10 @@ struct BenchStamp {
 // The compositing tick: follows the picture format and frame interval that the filter publishes,
 // draws every active slot onto the canvas in slot order and publishes the canvas's pixels. The
 // slots are drawn only on ticks where something that decides the canvas changed since the last
-// drawing (see CanvasChanges); the canvas is published on every tick all the same.
+// drawing (see CanvasChanges); the canvas is published on every tick all the same. By default a
+// drawing goes through each slot's scaled picture (see LayeredDrawing), which gives the same
+// pixels as stretching every slot straight onto the canvas; tests and benchmarks can switch back
+// to that direct drawing to compare both.
 //
 // The canvas and the three channel objects belong to the Manager's process-wide state; the
 // compositor only works on them. Threads: the GUI thread only. Each channel access waits on that
@@ -49,11 +55,21 @@ class CCompositor {
   // Sets every pixel of the canvas to black.
   void ClearCanvas();
 
-  // A change the slot table cannot show: a capture wrote a slot's picture, or a slot was filled
-  // or emptied. The next tick draws the slots.
+  // A change the slot table cannot show, for all slots at once. The next tick draws the slots.
   void MarkChanged() { m_changes.Mark(); }
+  // A capture wrote this slot's picture, or the slot was filled or emptied: the next tick draws,
+  // and stretches again only this slot's picture.
+  void MarkSlotChanged(int slot) { m_changes.MarkSlot(slot); }
   // Whether the last tick drew the slots (the preview then shows something new).
   bool DrewLastTick() const { return m_drewLastTick; }
+  // The canvas areas (canvas pixels, top row 0) the last tick drew; empty when it drew nothing.
+  const std::vector<RECT>& ChangedAreas() const { return m_changedAreas; }
+
+  // Drawing through the slots' layers (the default) or straight onto the canvas.
+  void DrawThroughLayers(bool layered);
+  bool DrawsThroughLayers() const { return m_throughLayers; }
+  // Pixel memory the layers hold now.
+  size_t LayerBytes() const { return m_layered.LayerBytes(); }
 
   // True for a header a filter could have published for this Manager: 24 bits per pixel and a
   // size from 1 x 1 up to the configured size (a negative, top-down height is refused).
@@ -71,6 +87,9 @@ class CCompositor {
   CSharedMemory& m_interval;
   CSharedMemory& m_pixels;
   CanvasChanges m_changes;
+  LayeredDrawing m_layered;
+  bool m_throughLayers;
+  std::vector<RECT> m_changedAreas;
   bool m_drewLastTick = false;
 
   int m_maxWidth;

@@ -5,14 +5,26 @@
 #include "manager/capture/CImage.h"
 #include "manager/composition/ISlotTable.h"
 
+void CanvasChanges::MarkSlot(int slot) {
+  if (slot < 0) return;
+  if (slot >= static_cast<int>(m_slotMarks.size())) m_slotMarks.resize(slot + 1, false);
+  m_slotMarks[slot] = true;
+}
+
 bool CanvasChanges::NeedsDrawing(ISlotTable& slots) const {
   if (m_marked) return true;
   const int count = slots.SlotCount();
   if (count != static_cast<int>(m_drawn.size())) return true;
   for (int slot = 0; slot < count; ++slot) {
-    if (!(StateOf(slots, slot) == m_drawn[slot])) return true;
+    if (SlotChanged(slots, slot)) return true;
   }
   return false;
+}
+
+bool CanvasChanges::SlotChanged(ISlotTable& slots, int slot) const {
+  if (slot < static_cast<int>(m_slotMarks.size()) && m_slotMarks[slot]) return true;
+  if (slot >= static_cast<int>(m_drawn.size())) return true;
+  return !(StateOf(slots, slot) == m_drawn[slot]);
 }
 
 void CanvasChanges::RecordDrawing(ISlotTable& slots) {
@@ -20,6 +32,7 @@ void CanvasChanges::RecordDrawing(ISlotTable& slots) {
   m_drawn.resize(count);
   for (int slot = 0; slot < count; ++slot) m_drawn[slot] = StateOf(slots, slot);
   m_marked = false;
+  m_slotMarks.assign(m_slotMarks.size(), false);
 }
 
 CanvasChanges::SlotState CanvasChanges::StateOf(ISlotTable& slots, int slot) {

@@ -15,16 +15,22 @@ class ISlotTable;
 //
 // Two kinds of change reach it. What the slot table shows (kind, state, placement, trims, the
 // picture's bitmap and size) is compared with its state at the last drawing. What the table cannot
-// show is reported: a capture wrote a picture, a slot was filled or emptied, the canvas was
-// cleared or made anew.
+// show is reported: a capture wrote one slot's picture (a mark for that slot), a slot was filled
+// or emptied, the canvas was cleared or made anew (a mark for the whole canvas).
 //
 // Threads: the GUI thread only, like the compositor that owns it.
 class CanvasChanges {
  public:
   // Something the slot table does not show changed; the next tick draws.
   void Mark() { m_marked = true; }
+  // Only this slot's picture changed (a capture ran); the next tick draws.
+  void MarkSlot(int slot);
 
   bool NeedsDrawing(ISlotTable& slots) const;
+  // Whether the last Mark() still stands: everything on the canvas has to be made again.
+  bool WholeCanvasMarked() const { return m_marked; }
+  // Whether this slot was marked or shows another state than at the last drawing.
+  bool SlotChanged(ISlotTable& slots, int slot) const;
   // Called right after the slots were drawn: this is now the state the canvas shows.
   void RecordDrawing(ISlotTable& slots);
 
@@ -49,5 +55,6 @@ class CanvasChanges {
 
   // Nothing is drawn yet: the first tick with a canvas draws.
   bool m_marked = true;
+  std::vector<bool> m_slotMarks;
   std::vector<SlotState> m_drawn;
 };

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <vector>
+
+#include "manager/composition/SlotLayers.h"
+#include "manager/composition/SlotLayout.h"
+
+class CanvasChanges;
+class CImage;
+class ISlotTable;
+
+// A drawing tick that goes through the slots' layers: it stretches again only the slots that
+// changed, then copies every layer in slot order onto the canvas as it stands, but only inside
+// the old and new rectangles of those slots. Outside them every slot still shows what it showed,
+// so the canvas ends with the same pixels as drawing every slot straight onto it. A slot a copy
+// cannot reproduce is stretched straight onto the canvas as before, and such a tick assembles
+// the whole canvas.
+//
+// Threads: the GUI thread only, like the compositor that owns it.
+class LayeredDrawing {
+ public:
+  // Draws what changed since the last drawing; changedAreas receives the canvas areas drawn.
+  void Draw(CImage& canvas, ISlotTable& slots, const CanvasChanges& changes,
+            std::vector<RECT>& changedAreas);
+  void ReleaseAll() { m_layers.ReleaseAll(); }
+  size_t LayerBytes() const { return m_layers.Bytes(); }
+
+ private:
+  struct SlotPlan {
+    CImage* picture = nullptr;  // null: the slot shows nothing
+    tvq::PixelRect to;
+    tvq::PixelRect from;
+    bool direct = false;
+  };
+
+  SlotPlan PlanSlot(int slot, ISlotTable& slots, bool changed, int canvasWidth,
+                    int canvasHeight);
+  void AddArea(const tvq::PixelRect& rect, int canvasWidth, int canvasHeight);
+  void Assemble(HDC canvas, const std::vector<SlotPlan>& plans);
+  bool AssembleInsideAreas(HDC canvas, const std::vector<SlotPlan>& plans);
+
+  SlotLayers m_layers;
+  std::vector<RECT> m_areas;
+};

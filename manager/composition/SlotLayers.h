@@ -1,0 +1,59 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <vector>
+
+#include "manager/capture/CImage.h"
+#include "manager/composition/SlotLayout.h"
+
+// Each drawn slot's scaled picture (its layer): the trimmed source picture stretched with HALFTONE
+// to the slot's destination size, exactly as drawing straight onto the canvas stretches it. A
+// tick that draws then only copies layers, and stretches again just the slots whose picture or
+// geometry changed. The cache also remembers where each slot was last put on the canvas, so that
+// the place a slot leaves can be drawn again.
+//
+// A layer is only kept for geometry a plain copy reproduces byte for byte (see CanCopy); such
+// slots are drawn straight onto the canvas as before. Layers of slots that show nothing are
+// released and made again when needed.
+//
+// Threads: the GUI thread only, like the compositor that owns it.
+class SlotLayers {
+ public:
+  // Whether copying a layer of size to gives exactly the pixels that stretching from straight
+  // into to on the canvas gives: both rectangles of positive size, the source inside the picture
+  // (outside it the stretch leaves canvas pixels as they were, which a layer cannot know) and the
+  // destination inside the canvas (the scaler is not asked how it clips).
+  static bool CanCopy(const tvq::PixelRect& to, const tvq::PixelRect& from, int pictureWidth,
+                      int pictureHeight, int canvasWidth, int canvasHeight);
+
+  void Resize(int slotCount);
+
+  // True when slot holds a layer of to's size.
+  bool HasLayer(int slot, const tvq::PixelRect& to) const;
+  // Stretches the picture's from rectangle into the slot's layer, made at to's size. False when
+  // the layer could not be made (the slot is then drawn directly).
+  bool Stretch(int slot, CImage& picture, const tvq::PixelRect& from, const tvq::PixelRect& to);
+  // Copies the layer to its place on the canvas; the canvas context's clipping applies.
+  void Copy(int slot, HDC canvas, const tvq::PixelRect& to);
+  void Release(int slot);
+  void ReleaseAll();
+
+  // Where the slot was drawn last (false when it was not drawn at the last drawing).
+  bool LastPlace(int slot, tvq::PixelRect& place) const;
+  void SetLastPlace(int slot, const tvq::PixelRect& place);
+  void ClearLastPlace(int slot);
+
+  // Pixel memory the layers hold.
+  size_t Bytes() const;
+
+ private:
+  struct Layer {
+    CImage image;
+    tvq::PixelRect lastPlace;
+    bool placed = false;
+  };
+
+  std::vector<Layer> m_layers;
+};

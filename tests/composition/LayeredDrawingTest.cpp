@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "channel/CSharedMemory.h"
+#include "manager/capture/CImage.h"
+#include "manager/composition/CCompositor.h"
+#include "manager/composition/LayeredDrawing.h"
+#include "tests/common/Pixels24.h"
+#include "tests/composition/FakeSlotTable.h"
+
+namespace {
+
+constexpr int kMaxWidth = 64;
+constexpr int kMaxHeight = 48;
+constexpr int kSlots = 4;
+
+enum class Op { Fill, Place, Trim, Capture, Resize, Pause, Resume, R, Header, Empty, Still };
+
+struct Step {
+  Op op;
+  int slot = 0;
+  double a = 0, b = 0, c = 0, d = 0;
+};
+
+Step Fill(int s, int kind, double w, double h) { return {Op::Fill, s, 1.0 * kind, w, h}; }
+Step Place(int s, double x, double y, double w, double h) { return {Op::Place, s, x, y, w, h}; }
+Step Trim(int s, double l, double t, double r, double b) { return {Op::Trim, s, l, t, r, b}; }
+Step Resize(int s, double w, double h) { return {Op::Resize, s, 0, w, h}; }
+Step Header(double w, double h) { return {Op::Header, 0, w, h}; }
+Step Capture(int slot) { return {Op::Capture, slot}; }
+Step Do(Op op, int slot = 0) { return {op, slot}; }
+
+// Noise, so that every interpolated pixel depends on its neighbours.
+void Paint(CImage& picture, std::uint32_t seed) {
+  for (int y = 0; y < picture.Height(); ++y) {
+    BYTE* row = picture.Bits() + static_cast<ptrdiff_t>(y) * picture.Pitch();
+    for (int i = 0; i < picture.Width() * 3; ++i) {
+      const std::uint32_t h = (i * 2654435761u) ^ (y * 40503u) ^ (seed * 2246822519u);
+      row[i] = static_cast<BYTE>((h >> 13) ^ (h >> 5));
+    }
+  }
+}
+
+// One Manager's canvas, private channel objects and slots; the test plays the filter.
+struct Scene {
+  Scene(const std::wstring& name, bool layered)
+      : compositor(canvas, format, interval, pixels, kMaxWidth, kMaxHeight), slots(kSlots) {
+    const std::wstring prefix = L"TVQTest_Layers_" + name;
+    canvas.Create(kMaxWidth, kMaxHeight, 24);
+    bytes = static_cast<int>(canvas.BufferBytes());
+    format.Create((prefix + L"_BIH").c_str(), 40);
+    interval.Create((prefix + L"_TimePerFrame").c_str(), 8);
+    pixels.Create((prefix + L"_Data").c_str(), bytes);
+    filterPixels.Create((prefix + L"_Data").c_str(), bytes);
+    compositor.DrawThroughLayers(layered);
+  }
+
+  void Apply(const Step& step, std::uint32_t seed) {
+    CImage& picture = slots.OwnPicture(step.slot);
+    SCIInfo& info = slots.Placement(step.slot);
+    switch (step.op) {
+      case Op::Fill:
+        slots.Fill(step.slot, int(step.a));
+        [[fallthrough]];
+      case Op::Resize:  // also a window that changed its size: its picture is made anew
+        picture.Destroy();
+        picture.Create(int(step.b), int(step.c), 24);
+        [[fallthrough]];
+      case Op::Capture:
+        Paint(picture, seed);
+        compositor.MarkSlotChanged(step.slot);
+        break;
+      case Op::Place:
+        info.Pos_x = step.a, info.Pos_y = step.b, info.Width = step.c, info.Height = step.d;
+        break;
+      case Op::Trim:
+        info.TrimLeft = int(step.a), info.TrimTop = int(step.b);
+        info.TrimRight = int(step.c), info.TrimBottom = int(step.d);
+        break;
+      case Op::Resume:
+        slots.SetActive(step.slot, true);
+        break;
+      case Op::Pause:  // as Space does: the slot stops and the canvas is blanked
+        slots.SetActive(step.slot, false);
+        [[fallthrough]];
+      case Op::R:
+        compositor.ClearCanvas();
+        break;
+      case Op::Header: {
+        const BITMAPINFOHEADER header = tvqtest::BitmapHeader(LONG(step.a), LONG(step.b), 24);
+        format.Write(&header, sizeof(header), INFINITE);
+        break;
+      }
+      case Op::Empty:
+        slots.Fill(step.slot, tvq::kEmptySlot);
+        slots.SetActive(step.slot, false);
+        compositor.MarkSlotChanged(step.slot);
+        break;
+      case Op::Still:
+        break;
+    }
+  }
+
+  std::vector<BYTE> TickAndRead() {
+    compositor.Tick(slots, rate);
+    std::vector<BYTE> published(bytes);
+    filterPixels.Read(published.data(), bytes, INFINITE);
+    return published;
+  }
+
+  CImage canvas;
+  CSharedMemory format, interval, pixels, filterPixels;
+  int bytes = 0;
+  double rate = 30.0;
+  CCompositor compositor;
+  FakeSlotTable slots;
+};
+
+struct Sequence {
+  const char* name;
+  std::vector<Step> steps;
+};
+
+// Slot 0 is a large picture over the whole canvas, slot 1 a small one upscaled, slot 2 a camera.
+const std::vector<Step> kBase = {Fill(0, tvq::kDesktopSlot, 150, 90),
+                                 Fill(1, tvq::kWindowSlot, 37, 23), Place(1, 0.5, 0.5, 0.4, 0.4),
+                                 Fill(2, tvq::kCameraSlot, 64, 48), Place(2, 0.3, 0.2, 0.5, 0.5)};
+
+const Sequence kSequences[] = {
+    {"overlaps and captures",
+     {Capture(1), Capture(2), Do(Op::Still), Capture(0), Place(1, 0.1, 0.6, 0.3, 0.3), Capture(1),
+      Place(2, 0.4, 0.4, 0.6, 0.6), Do(Op::Still)}},
+    {"partly and wholly outside",
+     {Place(1, -0.1, -0.1, 0.5, 0.5), Capture(1), Capture(0), Place(1, 1.2, 0.3, 0.3, 0.3),
+      Capture(0), Place(1, 0.7, 0.7, 0.5, 0.5), Capture(1), Capture(2),
+      Place(1, 0.1, 0.1, 0.3, 0.3), Capture(2)}},
+    {"negative and zero sizes",
+     {Place(1, 0.6, 0.5, -0.3, 0.4), Capture(1), Capture(2), Place(1, 0.5, 0.5, 0.4, 0), Capture(0),
+      Place(2, 0.3, 0.2, 0, 0.5), Capture(2), Place(1, 0.5, 0.5, 0.4, 0.4), Capture(1)}},
+    {"trims beyond the picture",
+     {Trim(1, 40, 0, 0, 0), Capture(1), Capture(2), Trim(1, 5, 3, -6, 0), Capture(1),
+      Trim(1, 0, -4, 0, 30), Capture(0), Trim(1, 18, 11, 18, 11), Capture(1), Trim(1, 2, 1, 3, 4),
+      Capture(2)}},
+    {"pause, resume and R",
+     {Do(Op::Pause, 1), Capture(2), Do(Op::Resume, 1), Capture(1), Do(Op::R), Do(Op::Still),
+      Do(Op::Pause, 0), Capture(1), Do(Op::Resume, 0), Capture(2)}},
+    {"canvas size from the channel",
+     {Header(40, 30), Capture(1), Do(Op::Still), Header(kMaxWidth, kMaxHeight), Capture(2),
+      Header(13, 7), Capture(0)}},
+    {"a window changing its size",
+     {Resize(1, 50, 20), Capture(2), Resize(1, 12, 40), Resize(1, 1, 1), Capture(0),
+      Resize(1, 37, 23)}},
+    {"emptied and refilled",
+     {Do(Op::Empty, 1), Capture(0), Do(Op::Empty, 2), Fill(1, tvq::kWindowSlot, 80, 60), Capture(1),
+      Fill(2, tvq::kCameraSlot, 64, 48), Do(Op::Empty, 0), Capture(2),
+      Fill(0, tvq::kDesktopSlot, 20, 20)}},
+};
+
+// Every published frame of each sequence, drawn through layers and drawn directly, byte for byte.
+TEST(LayeredDrawing, PublishesTheSameFramesAsDrawingDirectly) {
+  int row = 0;
+  for (const Sequence& sequence : kSequences) {
+    SCOPED_TRACE(sequence.name);
+    const std::wstring name = std::to_wstring(row++);
+    Scene direct(L"Direct" + name, false);
+    Scene layered(L"Layered" + name, true);
+    std::vector<Step> steps = kBase;
+    steps.insert(steps.end(), sequence.steps.begin(), sequence.steps.end());
+    for (size_t i = 0; i < steps.size(); ++i) {
+      SCOPED_TRACE(testing::Message() << "step " << i);
+      direct.Apply(steps[i], static_cast<std::uint32_t>(i));
+      layered.Apply(steps[i], static_cast<std::uint32_t>(i));
+      ASSERT_EQ(direct.TickAndRead(), layered.TickAndRead());
+    }
+  }
+}
+
+// A capture of a small slot stretches and copies only that slot's rectangle; the layers of eight
+// full-canvas slots take one canvas of memory each and go when their slots are emptied.
+TEST(LayeredDrawing, ACaptureRedrawsOnlyItsSlotAndEmptiedSlotsFreeTheirLayers) {
+  Scene scene(L"Areas", true);
+  for (const Step& step : kBase) scene.Apply(step, 1);
+  scene.TickAndRead();
+  scene.Apply(Capture(1), 2);
+  scene.TickAndRead();
+  const std::vector<RECT>& areas = scene.compositor.ChangedAreas();
+  ASSERT_EQ(1u, areas.size());
+  EXPECT_EQ(32, areas[0].left);
+  EXPECT_EQ(24, areas[0].top);
+  EXPECT_EQ(57, areas[0].right);
+  EXPECT_EQ(43, areas[0].bottom);
+  scene.TickAndRead();
+  EXPECT_TRUE(scene.compositor.ChangedAreas().empty()) << "a still scene draws nothing";
+
+  for (int slot = 0; slot < kSlots; ++slot) {
+    scene.Apply(Fill(slot, tvq::kDesktopSlot, 30, 20), slot);
+    scene.Apply(Place(slot, 0, 0, 1, 1), 0);
+  }
+  scene.TickAndRead();
+  EXPECT_EQ(kSlots * scene.canvas.BufferBytes(), scene.compositor.LayerBytes());
+  for (int slot = 0; slot < kSlots; ++slot) scene.Apply(Do(Op::Empty, slot), 0);
+  scene.TickAndRead();
+  EXPECT_EQ(0u, scene.compositor.LayerBytes());
+}
+
+}  // namespace
