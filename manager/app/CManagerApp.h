@@ -77,6 +77,7 @@ class CManagerApp : private ISlotKeyActions {
   CSlots& Slots() { return m_slots; }
   // Null before start-up.
   CCompositor* Compositor() { return m_compositor ? &*m_compositor : nullptr; }
+  const CSlotKeys& Keys() const { return m_keys; }
   // The text as drawn by the last paint.
   const CStatusText& StatusText() const { return m_statusText; }
 

@@ -1,9 +1,11 @@
 // The slots, compositing tick, keys and status text as the Manager's window drives them: key and
 // timer messages go through the real window procedure of an in-process CManagerApp.
 #include "manager/app/CManagerApp.h"
+#include "manager/app/CPreviewGeometry.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -218,6 +220,257 @@ TEST_F(ManagerWiring, DeleteAndClosingTheWindowSaveTheOccupiedSlots) {
   EXPECT_EQ(tvq::kEmptySlot, app.Slots().Kind(2));
   EXPECT_EQ(0.25, tvq::ReadDecimal(folder.File(tvq::kDesktopFileName), L"Desktop", L"Width", -1));
   EXPECT_FALSE(tvqtest::FileExists(folder.File(tvq::kCameraFileName)));
+}
+
+// Real mouse input through the input queue, as the user's hand gives it: the pointer moves in
+// screen coordinates and the Manager's window gets what lies under it, or what it captured.
+class ManagerMouse : public ManagerWiring {
+ protected:
+  void SetUp() override {
+    ManagerWiring::SetUp();
+    if (HasFatalFailure()) return;
+    // Clear of the target window, which lies at the top left of the screen.
+    SetWindowPos(window, HWND_TOP, 200, 150, 800, 600, SWP_SHOWWINDOW);
+    ASSERT_TRUE(tvqtest::WaitUntil([&] {
+      SetForegroundWindow(window);
+      Pump();
+      return GetForegroundWindow() == window;
+    }, 5000));
+    Key('W');
+    ASSERT_EQ(tvq::kWindowSlot, app.Slots().Kind(0));
+  }
+
+  void TearDown() override {
+    Send(Keyboard(VK_SHIFT, true));
+    Send(Button(MOUSEEVENTF_LEFTUP));
+    Pump();
+    ManagerWiring::TearDown();
+  }
+
+  static INPUT Button(DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    return input;
+  }
+  static INPUT Keyboard(WORD key, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return input;
+  }
+  void Send(INPUT input) {
+    SendInput(1, &input, sizeof(input));
+    Pump();
+  }
+
+  // Handles what the queue holds now, hardware input included.
+  void Pump() {
+    MSG msg;
+    for (int round = 0; round < 3; ++round) {
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+  }
+
+  // An absolute move to a point of the client area; true once the pointer is there.
+  bool MoveTo(POINT client) {
+    POINT screen = client;
+    ClientToScreen(window, &screen);
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    INPUT input = Button(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE);
+    // Rounded up, so that scaling back down lands on the pixel itself.
+    input.mi.dx = static_cast<LONG>((screen.x * 65536LL + width - 1) / width);
+    input.mi.dy = static_cast<LONG>((screen.y * 65536LL + height - 1) / height);
+    Send(input);
+    return tvqtest::WaitUntil([&] {
+      Pump();
+      POINT at{};
+      GetCursorPos(&at);
+      return at.x == screen.x && at.y == screen.y;
+    }, 2000);
+  }
+
+  // Press at from, four moves to to, release there; shift held throughout when asked.
+  void Drag(POINT from, POINT to, bool shift = false, bool escape = false) {
+    ASSERT_TRUE(MoveTo(from));
+    if (shift) Send(Keyboard(VK_SHIFT, false));
+    Send(Button(MOUSEEVENTF_LEFTDOWN));
+    ASSERT_EQ(window, GetCapture()) << "a press on a slot captures the mouse";
+    for (int step = 1; step <= 4; ++step) {
+      ASSERT_TRUE(MoveTo(POINT{from.x + (to.x - from.x) * step / 4,
+                               from.y + (to.y - from.y) * step / 4}));
+    }
+    if (escape) {
+      Send(Keyboard(VK_ESCAPE, false));
+      Send(Keyboard(VK_ESCAPE, true));
+    }
+    // Wine takes the modifiers of a pointer move from the X server, which never saw this Shift:
+    // it is pressed again for the release, whose state decides the final placement.
+    if (shift) Send(Keyboard(VK_SHIFT, false));
+    Send(Button(MOUSEEVENTF_LEFTUP));
+    if (shift) Send(Keyboard(VK_SHIFT, true));
+    EXPECT_EQ(nullptr, GetCapture());
+  }
+
+  CPreviewGeometry Geometry() {
+    RECT client{};
+    GetClientRect(window, &client);
+    return CPreviewGeometry(client, app.Canvas().Width(), app.Canvas().Height());
+  }
+
+  // A point of the preview at the given fractions of the canvas.
+  POINT InPreview(double x, double y) {
+    const RECT preview = Geometry().Preview();
+    return POINT{preview.left + static_cast<LONG>(x * (preview.right - preview.left)),
+                 preview.top + static_cast<LONG>(y * (preview.bottom - preview.top))};
+  }
+
+  void Place(int slot, double x, double y, double width, double height) {
+    SCIInfo& info = app.Slots().Placement(slot);
+    info.Pos_x = x;
+    info.Pos_y = y;
+    info.Width = width;
+    info.Height = height;
+  }
+
+  COLORREF OnScreen(POINT client) {
+    InvalidateRect(window, nullptr, TRUE);
+    UpdateWindow(window);
+    HDC dc = GetDC(window);
+    const COLORREF color = GetPixel(dc, client.x, client.y);
+    ReleaseDC(window, dc);
+    return color;
+  }
+
+  std::vector<BYTE> Published() {
+    app.Compositor()->MarkChanged();
+    Timer(tvq::kCompositingTimerId);
+    std::vector<BYTE> frame(app.PixelChannel().Size());
+    EXPECT_TRUE(app.PixelChannel().Read(frame.data(), static_cast<int>(frame.size()), INFINITE));
+    return frame;
+  }
+};
+
+// Placements from (0.25, 0.25, 0.5, 0.5); moves are in fractions of the preview, so of the
+// canvas. Results may differ by one preview pixel from the pointer's exact fractions.
+TEST_F(ManagerMouse, DragsMoveAndResizeTheSlotAsThePointerGoes) {
+  const struct {
+    const char* name;
+    double grabX, grabY;  // in the canvas; 0.745 lies inside the bottom-right corner's margin
+    double byX, byY;
+    bool shift;
+    bool escape;
+    double x, y, width, height;
+  } cases[] = {
+      {"move", 0.5, 0.5, 0.25, 0.25, false, false, 0.5, 0.5, 0.5, 0.5},
+      {"move beyond the window", 0.5, 0.5, 0.75, -0.25, false, false, 1.0, 0.0, 0.5, 0.5},
+      {"bottom-right corner", 0.745, 0.745, 0.125, 0.25, false, false, 0.25, 0.25, 0.625, 0.75},
+      {"top-left corner", 0.252, 0.252, -0.125, 0.125, false, false, 0.125, 0.375, 0.625, 0.375},
+      {"shift keeps proportions", 0.745, 0.745, 0.25, 0.05, true, false, 0.25, 0.25, 0.75, 0.75},
+      {"escape puts it back", 0.5, 0.5, 0.25, 0.25, false, true, 0.25, 0.25, 0.5, 0.5},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Place(0, 0.25, 0.25, 0.5, 0.5);
+    Drag(InPreview(c.grabX, c.grabY), InPreview(c.grabX + c.byX, c.grabY + c.byY), c.shift,
+         c.escape);
+    const SCIInfo& info = app.Slots().Placement(0);
+    const double pixel = Geometry().DeltaX(1) + Geometry().DeltaY(1);
+    EXPECT_NEAR(c.x, info.Pos_x, pixel);
+    EXPECT_NEAR(c.y, info.Pos_y, pixel);
+    EXPECT_NEAR(c.width, info.Width, pixel);
+    EXPECT_NEAR(c.height, info.Height, pixel);
+    if (c.shift) {
+      EXPECT_NEAR(1.0, info.Width / info.Height, 1e-12);
+    }
+    if (c.escape) {
+      EXPECT_EQ(0.25, info.Pos_x);
+    }
+  }
+  // The text follows the values as the keys' changes do.
+  EXPECT_NE(std::wstring::npos, Painted().find(L"Pos(x:16,y:12)／Size(w:32/h:24)"));
+
+  // A window that takes the capture ends the drag where it is: the pointer hovering over the
+  // preview afterwards changes nothing.
+  ASSERT_TRUE(MoveTo(InPreview(0.5, 0.5)));
+  Send(Button(MOUSEEVENTF_LEFTDOWN));
+  ASSERT_TRUE(MoveTo(InPreview(0.6, 0.5)));
+  SetCapture(target);
+  Send(Button(MOUSEEVENTF_LEFTUP));
+  ReleaseCapture();
+  ASSERT_TRUE(MoveTo(InPreview(0.9, 0.9)));
+  EXPECT_NEAR(0.35, app.Slots().Placement(0).Pos_x, Geometry().DeltaX(1));
+  EXPECT_EQ(0.25, app.Slots().Placement(0).Pos_y);
+}
+
+TEST_F(ManagerMouse, AClickSelectsTheTopmostSlotUnderThePointerOrItsStatusLine) {
+  Key(VK_DOWN);
+  Key('D');  // slot 2 above slot 1
+  ASSERT_EQ(tvq::kDesktopSlot, app.Slots().Kind(1));
+  Place(0, 0, 0, 0.5, 0.5);
+  Place(1, 0.25, 0.25, 0.5, 0.5);
+  Key(VK_DOWN, 2);  // slot 4, empty
+  const std::wstring text = Painted();
+  TEXTMETRICW metrics{};
+  HDC dc = GetDC(window);
+  GetTextMetricsW(dc, &metrics);
+  ReleaseDC(window, dc);
+  const LONG line =
+      static_cast<LONG>(std::count(text.begin(), text.begin() + text.find(L"  3. "), L'\n'));
+  const struct {
+    const char* name;
+    POINT at;
+    bool menuOpen;
+    int selected;
+  } cases[] = {
+      {"where only slot 1 lies", InPreview(0.1, 0.1), false, 0},
+      {"where both lie", InPreview(0.4, 0.4), false, 1},
+      {"where no slot is", InPreview(0.9, 0.9), false, 1},
+      {"on slot 3's status line", POINT{20, line * metrics.tmHeight + metrics.tmHeight / 2}, false,
+       2},
+      {"with slot 3's menu open", InPreview(0.4, 0.4), true, 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.menuOpen) {
+      Key('D');  // fills slot 3, whose menu then opens
+      Key(VK_RETURN);
+      ASSERT_TRUE(app.Keys().IsMenuOpen());
+      Place(2, 0.8, 0.8, 0.1, 0.1);
+    }
+    ASSERT_TRUE(MoveTo(c.at));
+    Send(Button(MOUSEEVENTF_LEFTDOWN));
+    Send(Button(MOUSEEVENTF_LEFTUP));
+    EXPECT_EQ(c.selected, app.Keys().SelectedSlot());
+  }
+  // The menu's slot can still be moved while the selection stays.
+  Drag(InPreview(0.85, 0.85), InPreview(0.6, 0.85));
+  EXPECT_NEAR(0.55, app.Slots().Placement(2).Pos_x, 2 * Geometry().DeltaX(1));
+  EXPECT_EQ(0.25, app.Slots().Placement(1).Pos_x);
+}
+
+constexpr COLORREF kOutlineColor = RGB(255, 160, 0);
+
+// The outline is the window's: the frame the channel carries is the same byte for byte.
+TEST_F(ManagerMouse, TheSelectionsOutlineNeverReachesThePublishedFrame) {
+  Place(0, 0.25, 0.25, 0.5, 0.5);
+  Key(VK_DOWN);  // an empty slot selected: nothing outlined
+  CaptureAndCompose();
+  const RECT slot = Geometry().SlotRect(app.Slots().Placement(0));
+  const POINT edge{slot.left, (slot.top + slot.bottom) / 2};
+  EXPECT_NE(kOutlineColor, OnScreen(edge));
+  const std::vector<BYTE> unselected = Published();
+
+  ASSERT_TRUE(MoveTo(InPreview(0.5, 0.5)));
+  Send(Button(MOUSEEVENTF_LEFTDOWN));
+  Send(Button(MOUSEEVENTF_LEFTUP));
+  ASSERT_EQ(0, app.Keys().SelectedSlot());
+  EXPECT_EQ(kOutlineColor, OnScreen(edge));
+  EXPECT_EQ(kTargetColor, OnScreen(POINT{slot.left + 6, edge.y}));
+  EXPECT_TRUE(unselected == Published());
+  EXPECT_EQ(kTargetColor, PixelAt(app.Canvas(), 16, 24));
 }
 
 // The same script on two Managers, one drawing the slots on every tick as it always did and one
