@@ -313,28 +313,3 @@ TEST_F(SlotKeys, TrimsStopAtTheEndsOfTheIntRange) {
 }
 
 }  // namespace
-
-namespace {
-
-// The mouse selects through the same state: as Up and Down would, and never while a menu is open.
-TEST_F(SlotKeys, SelectMovesTheSelectionOnlyWhileBrowsing) {
-  const struct {
-    int slot;
-    bool menuOpen;
-    bool accepted;
-    int selected;
-  } cases[] = {{5, false, true, 5}, {7, false, true, 7}, {8, false, false, 0},
-               {-1, false, false, 0}, {3, true, false, 0}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.slot * 10 + c.menuOpen);
-    Press(VK_BACK, 2);
-    ASSERT_TRUE(keys.Select(0));
-    if (c.menuOpen) EditRow(0);
-    EXPECT_EQ(c.accepted, keys.Select(c.slot));
-    EXPECT_EQ(c.selected, keys.SelectedSlot());
-    EXPECT_EQ(c.menuOpen, keys.IsMenuOpen());
-  }
-  EXPECT_TRUE(actions.calls.empty());
-}
-
-}  // namespace
