@@ -235,7 +235,9 @@ POINT PointOf(LPARAM position) { return POINT{GET_X_LPARAM(position), GET_Y_LPAR
 
 }  // namespace
 
-void CManagerApp::OnButtonDown(LPARAM position) { m_mouse.OnButtonDown(m_window, PointOf(position)); }
+void CManagerApp::OnButtonDown(LPARAM position) {
+  m_mouse.OnButtonDown(m_window, PointOf(position));
+}
 
 void CManagerApp::OnMouseMove(WPARAM keys, LPARAM position) {
   m_mouse.OnMove(m_window, PointOf(position), (keys & MK_SHIFT) != 0);

@@ -43,16 +43,15 @@ void CPreviewMouse::OnButtonDown(HWND window, POINT point) {
   }
 }
 
-bool CPreviewMouse::PressInPreview(HWND window, POINT point, const CPreviewGeometry& geometry) {
+void CPreviewMouse::PressInPreview(HWND window, POINT point, const CPreviewGeometry& geometry) {
   const tvq::SlotHit hit = tvq::HitTestSlots(m_slots, geometry, point,
                                              tvq::ScaleForDpi(kEdgeMarginPixels, window),
                                              GrabbableSlot());
-  if (hit.slot < 0) return false;
+  if (hit.slot < 0) return;
   Select(window, hit.slot);
   m_drag.Begin(hit.slot, hit.edges, point, m_slots.Placement(hit.slot));
   SetCapture(window);
   SetCursor(LoadCursorW(nullptr, tvq::CursorForEdges(hit.edges)));
-  return true;
 }
 
 // DrawTextW draws the status text from the top of the client area, one line per line feed.

@@ -49,7 +49,7 @@ class CPreviewMouse {
   CPreviewGeometry GeometryOf(HWND window) const;
   // Only the slot whose menu is open can be grabbed; -1 lets every slot be.
   int GrabbableSlot() const;
-  bool PressInPreview(HWND window, POINT point, const CPreviewGeometry& geometry);
+  void PressInPreview(HWND window, POINT point, const CPreviewGeometry& geometry);
   void PressOnStatusLine(HWND window, POINT point);
   void Select(HWND window, int slot);
   void Follow(HWND window, POINT point, bool shift);

@@ -285,7 +285,8 @@ class ManagerMouse : public ManagerWiring {
     Input(0, MOUSEEVENTF_LEFTDOWN);
     ASSERT_EQ(window, GetCapture()) << "a press on a slot captures the mouse";
     for (LONG step = 1; step <= 4; ++step) {
-      ASSERT_TRUE(MoveTo({from.x + (to.x - from.x) * step / 4, from.y + (to.y - from.y) * step / 4}));
+      ASSERT_TRUE(
+          MoveTo({from.x + (to.x - from.x) * step / 4, from.y + (to.y - from.y) * step / 4}));
     }
     if (escape) Input(VK_ESCAPE, 0);
     // Wine takes the modifiers of a pointer move from the X server, which never saw this Shift:
