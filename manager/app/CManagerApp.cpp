@@ -1,5 +1,7 @@
 #include "manager/app/CManagerApp.h"
 
+#include <windowsx.h>
+
 #include <utility>
 
 #include "channel/ChannelNames.h"
@@ -27,7 +29,8 @@ CManagerApp::CManagerApp(HINSTANCE instance, std::wstring modulePath, std::wstri
       m_compositingIntervalMs(0),
       m_placementFiles(m_modulePath),
       m_slots(m_placementFiles, m_captureTimers),
-      m_keys(m_slots, *this) {
+      m_keys(m_slots, *this),
+      m_mouse(m_slots, m_keys, m_statusText, m_canvas) {
   if (g_current == nullptr) g_current = this;
 }
 
@@ -117,6 +120,23 @@ LRESULT CALLBACK CManagerApp::WindowProc(HWND window, UINT message, WPARAM wPara
     case WM_TIMER:
       app->OnTimer(wParam);
       return 0;
+    case WM_LBUTTONDOWN:
+      app->OnButtonDown(lParam);
+      return 0;
+    case WM_MOUSEMOVE:
+      app->OnMouseMove(wParam, lParam);
+      return 0;
+    case WM_LBUTTONUP:
+      app->OnButtonUp(wParam, lParam);
+      return 0;
+    case WM_CAPTURECHANGED:
+      app->OnCaptureChanged();
+      return 0;
+    case WM_SETCURSOR:
+      if (reinterpret_cast<HWND>(wParam) == window && app->OnSetCursor(LOWORD(lParam))) {
+        return TRUE;
+      }
+      break;
     default:
       break;
   }
@@ -153,6 +173,8 @@ void CManagerApp::OnPaint() {
   RECT client{};
   GetClientRect(m_window, &client);
   PaintContent(dc, client, statusText);
+  // After the preview, on every paint: a repaint of part of the preview keeps the outline.
+  m_mouse.DrawOutline(m_window, dc, client);
   EndPaint(m_window, &paint);
 }
 
@@ -175,6 +197,8 @@ void CManagerApp::PaintContent(HDC dc, const RECT& client, const std::wstring& s
 }
 
 void CManagerApp::OnKeyDown(UINT virtualKey) {
+  // Esc is no editing key: it only ends a running drag, putting the slot back.
+  if (virtualKey == VK_ESCAPE && m_mouse.CancelDrag(m_window)) return;
   // Ctrl is read when the key is handled: held while pressing, it selects the fine steps.
   m_keys.OnKeyDown(virtualKey, GetKeyState(VK_CONTROL) < 0);
 }
@@ -204,6 +228,32 @@ void CManagerApp::OnTimer(UINT_PTR timerId) {
   }
   const int slot = tvq::SlotOfCaptureTimer(timerId, m_slotCount);
   if (slot >= 0) CaptureTick(slot);
+}
+
+namespace {
+
+// Client coordinates are signed: while the mouse is captured they go negative left of and above
+// the window.
+POINT PointOf(LPARAM position) { return POINT{GET_X_LPARAM(position), GET_Y_LPARAM(position)}; }
+
+}  // namespace
+
+void CManagerApp::OnButtonDown(LPARAM position) {
+  m_mouse.OnButtonDown(m_window, PointOf(position));
+}
+
+void CManagerApp::OnMouseMove(WPARAM keys, LPARAM position) {
+  m_mouse.OnMove(m_window, PointOf(position), (keys & MK_SHIFT) != 0);
+}
+
+void CManagerApp::OnButtonUp(WPARAM keys, LPARAM position) {
+  m_mouse.OnButtonUp(m_window, PointOf(position), (keys & MK_SHIFT) != 0);
+}
+
+void CManagerApp::OnCaptureChanged() { m_mouse.OnCaptureChanged(); }
+
+bool CManagerApp::OnSetCursor(WORD hitArea) {
+  return hitArea == HTCLIENT && m_mouse.SetCursorFor(m_window);
 }
 
 INT_PTR CALLBACK CManagerApp::AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "channel/CSharedMemory.h"
+#include "manager/app/CPreviewMouse.h"
 #include "manager/app/CSlotKeys.h"
 #include "manager/app/CStatusText.h"
 #include "manager/app/Settings.h"
@@ -53,6 +54,13 @@ class CManagerApp : private ISlotKeyActions {
   // False when the command is not the Manager's and goes to DefWindowProcW.
   bool OnCommand(WORD command);
   void OnTimer(UINT_PTR timerId);
+  // The mouse: forwarded to the preview's mouse handling. OnSetCursor is false when the class
+  // cursor applies.
+  void OnButtonDown(LPARAM position);
+  void OnMouseMove(WPARAM keys, LPARAM position);
+  void OnButtonUp(WPARAM keys, LPARAM position);
+  void OnCaptureChanged();
+  bool OnSetCursor(WORD hitArea);
 
   // The picture part of painting: the canvas as a preview in the bottom-right quarter of client,
   // then statusText over the whole client rectangle.
@@ -69,6 +77,7 @@ class CManagerApp : private ISlotKeyActions {
   CSlots& Slots() { return m_slots; }
   // Null before start-up.
   CCompositor* Compositor() { return m_compositor ? &*m_compositor : nullptr; }
+  const CSlotKeys& Keys() const { return m_keys; }
   // The text as drawn by the last paint.
   const CStatusText& StatusText() const { return m_statusText; }
 
@@ -125,6 +134,8 @@ class CManagerApp : private ISlotKeyActions {
   CSlots m_slots;
   CSlotKeys m_keys;
   CStatusText m_statusText;
+  // Selecting, moving and resizing slots with the mouse, and the selection's outline.
+  CPreviewMouse m_mouse;
   // Made at start-up, once the configured output size is known.
   std::optional<CCompositor> m_compositor;
 };

@@ -143,6 +143,12 @@ void CSlotKeys::OnSpace() {
   }
 }
 
+bool CSlotKeys::Select(int slot) {
+  if (m_menuOpen || slot < 0 || slot >= m_slots.SlotCount()) return false;
+  m_selectedSlot = slot;
+  return true;
+}
+
 bool CSlotKeys::SelectedSlotIsOccupied() const {
   return m_slots.Kind(m_selectedSlot) != tvq::kEmptySlot;
 }

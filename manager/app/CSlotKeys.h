@@ -39,6 +39,10 @@ class CSlotKeys {
   // One WM_KEYDOWN (auto-repeat included). ctrlDown selects the fine steps.
   void OnKeyDown(UINT virtualKey, bool ctrlDown);
 
+  // Selects a slot as moving the selection with Up and Down would. Refused (false) while the
+  // menu is open, whose slot must stay selected, and for a slot number out of range.
+  bool Select(int slot);
+
   int SelectedSlot() const { return m_selectedSlot; }
   bool IsMenuOpen() const { return m_menuOpen; }
   // The highlighted menu row, 0 to 4.

@@ -64,13 +64,34 @@ constexpr size_t kLargestFormatBufferLength = 4096;
 void CStatusText::Build(int canvasWidth, int canvasHeight, double outputFrameRate,
                         const ISlotTable& slots, const CSlotKeys& keys) {
   m_text.SetSize(0);
+  m_slotStarts.clear();
   Append(kHeading);
   AppendFormatted(kOutputLine, canvasWidth, canvasHeight, outputFrameRate);
   Append(kSlotListHeading);
   const int count = slots.SlotCount();
-  for (int slot = 0; slot < count; ++slot) AppendSlot(slot, canvasWidth, canvasHeight, slots, keys);
+  for (int slot = 0; slot < count; ++slot) {
+    m_slotStarts.push_back(m_text.Size());
+    AppendSlot(slot, canvasWidth, canvasHeight, slots, keys);
+  }
+  m_slotStarts.push_back(m_text.Size());
   Append(kUsageHeading);
   Append(kKeyList);
+}
+
+// Counted from the text itself, so a source name with a line feed in it cannot shift the lines.
+int CStatusText::SlotOfLine(int line) const {
+  if (line < 0) return -1;
+  int start = 0;
+  for (int seen = 0; seen < line && start < Length(); ++start) {
+    if (Text()[start] == L'\n') ++seen;
+  }
+  if (start >= Length()) return -1;
+  for (size_t slot = 0; slot + 1 < m_slotStarts.size(); ++slot) {
+    if (start >= m_slotStarts[slot] && start < m_slotStarts[slot + 1]) {
+      return static_cast<int>(slot);
+    }
+  }
+  return -1;
 }
 
 void CStatusText::AppendSlot(int slot, int canvasWidth, int canvasHeight,

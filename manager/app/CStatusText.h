@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "manager/composition/CExArray.h"
 
@@ -29,6 +30,10 @@ class CStatusText {
 
   int Capacity() const { return m_text.Capacity(); }
 
+  // The slot whose entry (head, detail line, menu rows) holds the given line of the last built
+  // text, counted from 0; -1 for the headings, the key list and lines beyond the text.
+  int SlotOfLine(int line) const;
+
  private:
   void AppendSlot(int slot, int canvasWidth, int canvasHeight, const ISlotTable& slots,
                   const CSlotKeys& keys);
@@ -39,4 +44,6 @@ class CStatusText {
   void AppendFormatted(const wchar_t* format, ...);
 
   CExArray<wchar_t> m_text;
+  // Where each slot's entry begins in the text, and where the entry after the last one would.
+  std::vector<int> m_slotStarts;
 };

@@ -215,3 +215,25 @@ TEST_F(StatusText, RebuildingReplacesTheTextAndKeepsTheCapacity) {
 }
 
 }  // namespace
+
+namespace {
+
+// Lines as DrawTextW lays them out: a slot's head, detail line and open menu rows are its own.
+TEST_F(StatusText, EveryLineOfASlotsEntryNamesThatSlot) {
+  FillCamera();
+  table.Fill(2, tvq::kWindowSlot, L"Two\nlines");
+  keys.Select(2);
+  keys.OnKeyDown(VK_RETURN, false);
+  Build();
+  const struct {
+    int line;
+    int slot;
+  } cases[] = {{-1, -1}, {0, -1}, {3, -1}, {4, 0}, {5, 0}, {6, 1}, {7, 2}, {8, 2},
+               {9, 2},   {14, 2}, {15, 3}, {19, 7}, {20, -1}, {31, -1}, {500, -1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    EXPECT_EQ(c.slot, text.SlotOfLine(c.line));
+  }
+}
+
+}  // namespace

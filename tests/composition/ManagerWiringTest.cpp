@@ -1,9 +1,11 @@
 // The slots, compositing tick, keys and status text as the Manager's window drives them: key and
 // timer messages go through the real window procedure of an in-process CManagerApp.
 #include "manager/app/CManagerApp.h"
+#include "manager/app/CPreviewGeometry.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -218,6 +220,216 @@ TEST_F(ManagerWiring, DeleteAndClosingTheWindowSaveTheOccupiedSlots) {
   EXPECT_EQ(tvq::kEmptySlot, app.Slots().Kind(2));
   EXPECT_EQ(0.25, tvq::ReadDecimal(folder.File(tvq::kDesktopFileName), L"Desktop", L"Width", -1));
   EXPECT_FALSE(tvqtest::FileExists(folder.File(tvq::kCameraFileName)));
+}
+
+// Real mouse input through the input queue, as the user's hand gives it: the pointer moves in
+// screen coordinates and the Manager's window gets what lies under it, or what it captured.
+class ManagerMouse : public ManagerWiring {
+ protected:
+  void SetUp() override {
+    ManagerWiring::SetUp();
+    if (HasFatalFailure()) return;
+    // Clear of the target window, which lies at the top left of the screen.
+    SetWindowPos(window, HWND_TOP, 200, 150, 800, 600, SWP_SHOWWINDOW);
+    ASSERT_TRUE(tvqtest::WaitUntil([&] {
+      SetForegroundWindow(window);
+      Pump();
+      return GetForegroundWindow() == window;
+    }, 5000));
+    Key('W');
+  }
+  void TearDown() override {
+    Input(VK_SHIFT, KEYEVENTF_KEYUP);
+    Input(0, MOUSEEVENTF_LEFTUP);
+    ManagerWiring::TearDown();
+  }
+
+  // A key (key != 0) or a mouse event, then what it queued is handled.
+  void Input(WORD key, DWORD flags, LONG dx = 0, LONG dy = 0) {
+    INPUT input{};
+    input.type = key != 0 ? INPUT_KEYBOARD : INPUT_MOUSE;
+    if (key != 0) input.ki = KEYBDINPUT{key, 0, flags, 0, 0};
+    else input.mi = MOUSEINPUT{dx, dy, 0, flags, 0, 0};
+    SendInput(1, &input, sizeof(input));
+    Pump();
+  }
+  void Pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+
+  // An absolute move to a point of the client area; true once the pointer is there.
+  bool MoveTo(POINT at) {
+    ClientToScreen(window, &at);
+    const LONG width = GetSystemMetrics(SM_CXSCREEN);
+    const LONG height = GetSystemMetrics(SM_CYSCREEN);
+    // Rounded up, so that scaling back down lands on the pixel itself.
+    Input(0, MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (at.x * 65536 + width - 1) / width,
+          (at.y * 65536 + height - 1) / height);
+    return tvqtest::WaitUntil([&] {
+      Pump();
+      POINT now{};
+      return GetCursorPos(&now) && now.x == at.x && now.y == at.y;
+    }, 2000);
+  }
+  void Click(POINT at) {
+    ASSERT_TRUE(MoveTo(at));
+    Input(0, MOUSEEVENTF_LEFTDOWN);
+    Input(0, MOUSEEVENTF_LEFTUP);
+  }
+
+  // Press at from, four moves to to, release there.
+  void Drag(POINT from, POINT to, bool shift = false, bool escape = false) {
+    ASSERT_TRUE(MoveTo(from));
+    if (shift) Input(VK_SHIFT, 0);
+    Input(0, MOUSEEVENTF_LEFTDOWN);
+    ASSERT_EQ(window, GetCapture()) << "a press on a slot captures the mouse";
+    for (LONG step = 1; step <= 4; ++step) {
+      ASSERT_TRUE(
+          MoveTo({from.x + (to.x - from.x) * step / 4, from.y + (to.y - from.y) * step / 4}));
+    }
+    if (escape) Input(VK_ESCAPE, 0);
+    // Wine takes the modifiers of a pointer move from the X server, which never saw this Shift:
+    // it is pressed again for the release, whose state decides the final placement.
+    if (shift) Input(VK_SHIFT, 0);
+    Input(0, MOUSEEVENTF_LEFTUP);
+    Input(VK_SHIFT, KEYEVENTF_KEYUP);
+    EXPECT_EQ(nullptr, GetCapture());
+  }
+
+  CPreviewGeometry Geometry() {
+    RECT client{};
+    GetClientRect(window, &client);
+    return CPreviewGeometry(client, app.Canvas().Width(), app.Canvas().Height());
+  }
+  // The point of the preview at these fractions of the canvas.
+  POINT InPreview(double x, double y) {
+    const RECT preview = Geometry().Preview();
+    return {preview.left + static_cast<LONG>(x * (preview.right - preview.left)),
+            preview.top + static_cast<LONG>(y * (preview.bottom - preview.top))};
+  }
+  void Place(int slot, double x, double y, double width, double height) {
+    SCIInfo& info = app.Slots().Placement(slot);
+    info.Pos_x = x;
+    info.Pos_y = y;
+    info.Width = width;
+    info.Height = height;
+  }
+  COLORREF OnScreen(POINT at) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    HDC dc = GetDC(window);
+    const COLORREF color = GetPixel(dc, at.x, at.y);
+    ReleaseDC(window, dc);
+    return color;
+  }
+  std::vector<BYTE> Published() {
+    app.Compositor()->MarkChanged();
+    Timer(tvq::kCompositingTimerId);
+    std::vector<BYTE> frame(app.PixelChannel().Size());
+    EXPECT_TRUE(app.PixelChannel().Read(frame.data(), static_cast<int>(frame.size()), INFINITE));
+    return frame;
+  }
+};
+
+// From (0.25, 0.25, 0.5, 0.5), by fractions of the preview, that is of the canvas; the results
+// may differ by one preview pixel from the pointer's exact fractions.
+TEST_F(ManagerMouse, DragsMoveAndResizeTheSlotAsThePointerGoes) {
+  const struct {
+    const char* name;
+    double grabX, grabY, byX, byY;  // 0.745 is inside the bottom-right corner's margin
+    bool shift, escape;
+    double x, y, width, height;
+  } cases[] = {
+      {"move", 0.5, 0.5, 0.25, 0.25, false, false, 0.5, 0.5, 0.5, 0.5},
+      {"move beyond the window", 0.5, 0.5, 0.75, -0.25, false, false, 1.0, 0.0, 0.5, 0.5},
+      {"bottom-right corner", 0.745, 0.745, 0.125, 0.25, false, false, 0.25, 0.25, 0.625, 0.75},
+      {"top-left corner", 0.252, 0.252, -0.125, 0.125, false, false, 0.125, 0.375, 0.625, 0.375},
+      {"shift keeps proportions", 0.745, 0.745, 0.25, 0.05, true, false, 0.25, 0.25, 0.75, 0.75},
+      {"escape puts it back", 0.5, 0.5, 0.25, 0.25, false, true, 0.25, 0.25, 0.5, 0.5},
+  };
+  const double pixel = Geometry().DeltaX(1) + Geometry().DeltaY(1);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Place(0, 0.25, 0.25, 0.5, 0.5);
+    Drag(InPreview(c.grabX, c.grabY), InPreview(c.grabX + c.byX, c.grabY + c.byY), c.shift,
+         c.escape);
+    const SCIInfo& info = app.Slots().Placement(0);
+    EXPECT_NEAR(c.x, info.Pos_x, pixel);
+    EXPECT_NEAR(c.y, info.Pos_y, pixel);
+    EXPECT_NEAR(c.width, info.Width, pixel);
+    EXPECT_NEAR(c.height, info.Height, pixel);
+    EXPECT_TRUE(!c.shift || info.Width == info.Height);
+    EXPECT_TRUE(!c.escape || info.Pos_x == 0.25);
+  }
+  EXPECT_NE(std::wstring::npos, Painted().find(L"Pos(x:16,y:12)／Size(w:32/h:24)"));
+
+  // A window that takes the capture ends the drag: hovering afterwards moves nothing.
+  ASSERT_TRUE(MoveTo(InPreview(0.5, 0.5)));
+  Input(0, MOUSEEVENTF_LEFTDOWN);
+  ASSERT_TRUE(MoveTo(InPreview(0.6, 0.5)));
+  SetCapture(target);
+  Input(0, MOUSEEVENTF_LEFTUP);
+  ReleaseCapture();
+  ASSERT_TRUE(MoveTo(InPreview(0.9, 0.9)));
+  EXPECT_NEAR(0.35, app.Slots().Placement(0).Pos_x, pixel);
+  EXPECT_EQ(0.25, app.Slots().Placement(0).Pos_y);
+}
+
+TEST_F(ManagerMouse, AClickSelectsTheTopmostSlotUnderThePointerOrItsStatusLine) {
+  Key(VK_DOWN);
+  Key('D');  // slot 2 above slot 1
+  Place(0, 0, 0, 0.5, 0.5);
+  Place(1, 0.25, 0.25, 0.5, 0.5);
+  Key(VK_DOWN, 2);
+  const std::wstring text = Painted();
+  TEXTMETRICW metrics{};
+  HDC dc = GetDC(window);
+  GetTextMetricsW(dc, &metrics);
+  ReleaseDC(window, dc);
+  const LONG line = std::count(text.begin(), text.begin() + text.find(L"  3. "), L'\n');
+  const struct {
+    const char* name;
+    POINT at;
+    int selected;
+  } cases[] = {
+      {"where only slot 1 lies", InPreview(0.1, 0.1), 0},
+      {"where both lie", InPreview(0.4, 0.4), 1},
+      {"where no slot is", InPreview(0.9, 0.9), 1},
+      {"on slot 3's line", {20, line * metrics.tmHeight + metrics.tmHeight / 2}, 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Click(c.at);
+    EXPECT_EQ(c.selected, app.Keys().SelectedSlot());
+  }
+  // With slot 3's menu open the selection stays, but that slot can be moved.
+  Key('D');
+  Key(VK_RETURN);
+  Place(2, 0.8, 0.8, 0.1, 0.1);
+  Click(InPreview(0.4, 0.4));
+  EXPECT_EQ(2, app.Keys().SelectedSlot());
+  Drag(InPreview(0.85, 0.85), InPreview(0.6, 0.85));
+  EXPECT_NEAR(0.55, app.Slots().Placement(2).Pos_x, 2 * Geometry().DeltaX(1));
+  EXPECT_EQ(0.25, app.Slots().Placement(1).Pos_x);
+}
+
+// The outline is the window's only: the channel's frame is the same byte for byte.
+TEST_F(ManagerMouse, TheSelectionsOutlineNeverReachesThePublishedFrame) {
+  constexpr COLORREF kOutlineColor = RGB(255, 160, 0);
+  Place(0, 0.25, 0.25, 0.5, 0.5);
+  Key(VK_DOWN);  // an empty slot selected: nothing outlined
+  CaptureAndCompose();
+  const RECT slot = Geometry().SlotRect(app.Slots().Placement(0));
+  const POINT edge{slot.left, (slot.top + slot.bottom) / 2};
+  EXPECT_NE(kOutlineColor, OnScreen(edge));
+  const std::vector<BYTE> unselected = Published();
+
+  Click(InPreview(0.5, 0.5));
+  ASSERT_EQ(0, app.Keys().SelectedSlot());
+  EXPECT_EQ(kOutlineColor, OnScreen(edge));
+  EXPECT_EQ(kTargetColor, OnScreen(POINT{slot.left + 6, edge.y}));
+  EXPECT_TRUE(unselected == Published());
+  EXPECT_EQ(kTargetColor, PixelAt(app.Canvas(), 16, 24));
 }
 
 // The same script on two Managers, one drawing the slots on every tick as it always did and one

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <windows.h>
+
+#include "manager/app/CPreviewGeometry.h"
+#include "manager/app/CSlotDrag.h"
+
+class CImage;
+class CSlotKeys;
+class CStatusText;
+class ISlotTable;
+
+// The mouse in the Manager's window: a click on a slot in the preview, or on its line in the
+// status text, selects it through the keys' own selection; dragging in the preview moves the
+// slot, dragging an edge or corner resizes it; the selected slot is outlined in the preview. It
+// changes the same placement fields the keys change and nothing else, and draws on the window
+// only, never on the canvas.
+//
+// While a slot's menu is open the selection stays, as with the keys: only that slot can be
+// grabbed. The window keeps the mouse captured during a drag, so the drag goes on outside it.
+//
+// Threads: the GUI thread only, inside the window procedure.
+class CPreviewMouse {
+ public:
+  CPreviewMouse(ISlotTable& slots, CSlotKeys& keys, const CStatusText& statusText,
+                const CImage& canvas);
+
+  CPreviewMouse(const CPreviewMouse&) = delete;
+  CPreviewMouse& operator=(const CPreviewMouse&) = delete;
+
+  // Points are client coordinates; shift tells whether Shift was down with the message.
+  void OnButtonDown(HWND window, POINT point);
+  void OnMove(HWND window, POINT point, bool shift);
+  void OnButtonUp(HWND window, POINT point, bool shift);
+  // The capture went elsewhere: the drag ends where it is.
+  void OnCaptureChanged();
+  // Esc: puts the dragged slot back where the drag started. False when no drag was running, so
+  // the key goes on to the keys.
+  bool CancelDrag(HWND window);
+  // WM_SETCURSOR in the client area: true when a move or sizing cursor was set.
+  bool SetCursorFor(HWND window);
+
+  bool IsDragging() const { return m_drag.IsActive(); }
+
+  // The selected slot's outline, clipped to the preview; drawn after the preview on every paint.
+  void DrawOutline(HWND window, HDC dc, const RECT& client) const;
+
+ private:
+  CPreviewGeometry GeometryOf(HWND window) const;
+  // Only the slot whose menu is open can be grabbed; -1 lets every slot be.
+  int GrabbableSlot() const;
+  void PressInPreview(HWND window, POINT point, const CPreviewGeometry& geometry);
+  void PressOnStatusLine(HWND window, POINT point);
+  void Select(HWND window, int slot);
+  void Follow(HWND window, POINT point, bool shift);
+  void StorePlacement(HWND window, int slot, const SCIInfo& info);
+  bool DraggedSlotIsGone() const;
+
+  ISlotTable& m_slots;
+  CSlotKeys& m_keys;
+  const CStatusText& m_statusText;
+  const CImage& m_canvas;
+  CSlotDrag m_drag;
+};

@@ -1,0 +1,105 @@
+#include "manager/app/CSlotDrag.h"
+
+#include <gtest/gtest.h>
+
+#include "manager/app/CPreviewGeometry.h"
+#include "manager/app/CSlotHitTest.h"
+#include "manager/composition/SlotLayout.h"
+#include "tests/composition/FakeSlotTable.h"
+
+namespace {
+
+using namespace tvq;
+
+// An 800 x 600 client area: the preview is 400 x 300 at (400, 300); the canvas is 1024 x 768.
+const CPreviewGeometry kGeometry(RECT{0, 0, 800, 600}, 1024, 768);
+
+SCIInfo Place(double x, double y, double width, double height) {
+  SCIInfo info;
+  info.Pos_x = x;
+  info.Pos_y = y;
+  info.Width = width;
+  info.Height = height;
+  info.TrimLeft = 7;
+  return info;
+}
+
+// Slot 3 is paused, slot 4 is 4 x 3 pixels, slot 5 was flipped by the keys.
+TEST(SlotHitTest, TheHighestActiveSlotUnderThePointerItsEdgesAndTheirCursor) {
+  FakeSlotTable table(5);
+  const SCIInfo places[] = {Place(0, 0, 1, 1), Place(0.5, 0.5, 0.25, 0.25),
+                            Place(0.5, 0.5, 0.5, 0.5), Place(0, 0, 0.01, 0.01),
+                            Place(0.8, 0.1, -0.3, 0.1)};
+  for (int slot = 0; slot < 5; ++slot) {
+    table.Fill(slot, kWindowSlot);
+    table.Placement(slot) = places[slot];
+  }
+  table.SetActive(2, false);
+  const struct {
+    POINT point;
+    int onlySlot, slot;
+    unsigned edges;
+    LPCWSTR cursor;
+  } cases[] = {
+      {{100, 100}, -1, -1, kNoEdge, IDC_SIZEALL},  // outside the preview
+      {{410, 310}, -1, 0, kNoEdge, IDC_SIZEALL},
+      {{401, 598}, -1, 0, kLeftEdge | kBottomEdge, IDC_SIZENESW},
+      {{799, 450}, -1, 0, kRightEdge, IDC_SIZEWE},
+      {{600, 450}, -1, 1, kLeftEdge | kTopEdge, IDC_SIZENWSE},
+      {{650, 451}, -1, 1, kTopEdge, IDC_SIZENS},
+      {{750, 550}, -1, 0, kNoEdge, IDC_SIZEALL},  // not the paused slot
+      {{402, 301}, -1, 3, kNoEdge, IDC_SIZEALL},  // a tiny slot's middle still moves it
+      {{650, 340}, -1, 4, kNoEdge, IDC_SIZEALL},
+      {{601, 340}, -1, 4, kLeftEdge, IDC_SIZEWE},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.point.x << "," << c.point.y << " only " << c.onlySlot);
+    const SlotHit hit = HitTestSlots(table, kGeometry, c.point, 4, c.onlySlot);
+    EXPECT_EQ(c.slot, hit.slot);
+    EXPECT_EQ(c.edges, hit.edges);
+    EXPECT_EQ(c.cursor, CursorForEdges(hit.edges));
+  }
+}
+
+// From (0.25, 0.25, 0.5, 0.5), grabbed at (600, 450); 100 pixels are 0.25 across, 75 down.
+TEST(SlotDrag, NeverShrinksBelowOneCanvasPixelNorFlips) {
+  constexpr double kPixelX = 1.0 / 1024;
+  constexpr double kPixelY = 1.0 / 768;
+  const SCIInfo start = Place(0.25, 0.25, 0.5, 0.5);
+  const struct {
+    const char* name;
+    SCIInfo from;
+    unsigned edges;
+    POINT by;
+    bool shift;
+    SCIInfo expected;
+  } cases[] = {
+      {"off the canvas", start, kNoEdge, {-200, -150}, true, Place(-0.25, -0.25, 0.5, 0.5)},
+      {"left past the right", start, kLeftEdge, {400, 30}, false,
+       Place(0.75 - kPixelX, 0.25, kPixelX, 0.5)},
+      {"bottom past the top", start, kBottomEdge, {0, -300}, false,
+       Place(0.25, 0.25, 0.5, kPixelY)},
+      {"shift: height leads", start, kLeftEdge | kTopEdge, {-40, -150}, true,
+       Place(-0.25, -0.25, 1, 1)},
+      {"shift: past the corner", start, kRightEdge | kTopEdge, {-400, 300}, true,
+       Place(0.25, 0.75 - kPixelY, kPixelY, kPixelY)},
+      {"shift on an edge", start, kRightEdge, {100, 40}, true, Place(0.25, 0.25, 0.75, 0.5)},
+      {"flipped by the keys", Place(0.75, 0.25, -0.5, 0.5), kLeftEdge, {100, 0}, false,
+       Place(0.75, 0.25, -0.25, 0.5)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CSlotDrag drag;
+    drag.Begin(3, c.edges, POINT{600, 450}, c.from);
+    const SCIInfo got = drag.Follow(POINT{600 + c.by.x, 450 + c.by.y}, c.shift, kGeometry);
+    EXPECT_NEAR(c.expected.Pos_x, got.Pos_x, 1e-12);
+    EXPECT_NEAR(c.expected.Pos_y, got.Pos_y, 1e-12);
+    EXPECT_NEAR(c.expected.Width, got.Width, 1e-12);
+    EXPECT_NEAR(c.expected.Height, got.Height, 1e-12);
+    EXPECT_GE(FractionToPixels(got.Width < 0 ? -got.Width : got.Width, 1024), 1);
+    EXPECT_GE(FractionToPixels(got.Height, 768), 1);
+    EXPECT_EQ(7, got.TrimLeft);
+  }
+}
+
+}  // namespace
