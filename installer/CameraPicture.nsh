@@ -190,6 +190,8 @@ FunctionEnd
   Pop $PictureRadio${INDEX}
   ${If} $PictureChosen = ${INDEX}
     ${NSD_Check} $PictureRadio${INDEX}
+    ; The arrow keys move the choice at once.
+    ${NSD_SetFocus} $PictureRadio${INDEX}
   ${EndIf}
 !macroend
 

@@ -18,7 +18,7 @@ LangString PictureTitle ${LANG_JAPANESE} "カメラの映像"
 LangString PictureSubtitle ${LANG_ENGLISH} "Choose the size and frame rate that the camera offers."
 LangString PictureSubtitle ${LANG_JAPANESE} "カメラが提供する大きさとフレームレートを選んでください。"
 
-LangString PictureIntro ${LANG_ENGLISH} "Browser-based call applications (Chrome, Edge, Teams, Meet, Discord, Slack) open the camera with exactly this picture. Tessavue.ini, section Video, holds it later."
+LangString PictureIntro ${LANG_ENGLISH} "Browser-based call applications (Chrome, Edge, Teams, Meet, Discord, Slack) open the camera with exactly this picture. It can be changed later in section Video of Tessavue.ini."
 LangString PictureIntro ${LANG_JAPANESE} "ブラウザーで動く通話アプリ (Chrome、Edge、Teams、Meet、Discord、Slack) は、カメラをこの映像のまま開きます。あとから Tessavue.ini の Video セクションで変えられます。"
 
 LangString Picture1 ${LANG_ENGLISH} "1280 x 720, 30 fps (recommended for video calls)"
