@@ -76,26 +76,13 @@ DWORD RunSetup(const std::wstring& options = L"") {
                   options);
 }
 
-// The picture keys of the installed settings file, as text.
-struct Picture {
-  std::wstring width, height, rate;
-  bool operator==(const Picture& other) const {
-    return width == other.width && height == other.height && rate == other.rate;
-  }
-};
-
-std::ostream& operator<<(std::ostream& out, const Picture& p) {
-  return out << testing::PrintToString(p.width + L" x " + p.height + L" @ " + p.rate);
-}
-
-Picture InstalledPicture() {
-  const std::wstring ini = Installed(L"Tessavue.ini");
-  Picture picture;
-  for (auto [key, text] : {std::pair{L"Width", &picture.width}, std::pair{L"Height", &picture.height},
-                           std::pair{L"FramePerSecond", &picture.rate}}) {
-    wchar_t buffer[64] = L"";
-    GetPrivateProfileStringW(L"Video", key, L"", buffer, 64, ini.c_str());
-    *text = buffer;
+// The picture keys of the installed settings file as "Width Height FramePerSecond".
+std::wstring InstalledPicture() {
+  std::wstring picture;
+  for (const wchar_t* key : {L"Width", L"Height", L"FramePerSecond"}) {
+    wchar_t text[64] = L"";
+    GetPrivateProfileStringW(L"Video", key, L"", text, 64, Installed(L"Tessavue.ini").c_str());
+    picture += (picture.empty() ? L"" : L" ") + std::wstring(text);
   }
   return picture;
 }
@@ -247,7 +234,7 @@ TEST_F(Installer, SilentInstallPutsFilesRegistryShortcutAndUninstallEntryInPlace
   for (const wchar_t* name : kProgramFiles) EXPECT_TRUE(FileExists(Installed(name))) << name;
   for (const wchar_t* name : kSettingsFiles) EXPECT_TRUE(FileExists(Installed(name))) << name;
   // The picture call applications expect, not the program's built-in 1024 x 768 at 15.
-  EXPECT_EQ((Picture{L"1280", L"720", L"30.0000000000000000"}), InstalledPicture());
+  EXPECT_EQ(L"1280 720 30.0000000000000000", InstalledPicture());
   EXPECT_FALSE(FileExists(StartupShortcut())) << "the start at sign-in is off by default";
 
   // As the Manager writes it: no terminating NUL in the data.
@@ -341,7 +328,7 @@ TEST_F(Installer, InstallingAgainKeepsChangedSettings) {
 TEST_F(Installer, PictureAndAutoStartOptionsConfigureTheCameraAndAMinimizedStart) {
   const std::wstring ini = Installed(L"Tessavue.ini");
   ASSERT_EQ(0u, RunSetup(L"/VIDEO=1920x1080@60 /AUTOSTART"));
-  EXPECT_EQ((Picture{L"1920", L"1080", L"60.0000000000000000"}), InstalledPicture());
+  EXPECT_EQ(L"1920 1080 60.0000000000000000", InstalledPicture());
   EXPECT_EQ(8u, GetPrivateProfileIntW(L"Tessavue", L"MaxNumOfCaptureDev", 0, ini.c_str()));
 
   const ShortcutFields startup = ReadShortcut(StartupShortcut());
