@@ -51,6 +51,8 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (C) ${PRODUCT}"
 
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
+; After the folder: a reinstall is recognised by the settings file found there.
+Page custom PicturePageCreate PicturePageLeave
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -60,6 +62,9 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (C) ${PRODUCT}"
 !insertmacro MUI_LANGUAGE "English"
 !insertmacro MUI_LANGUAGE "Japanese"
 !include "${__FILEDIR__}\Strings.nsh"
+!include nsDialogs.nsh
+!include "${__FILEDIR__}\AutoStart.nsh"
+!include "${__FILEDIR__}\CameraPicture.nsh"
 
 ; The settings files the Manager keeps next to itself.
 !macro ForEachSettingsFile MACRO
@@ -85,6 +90,8 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (C) ${PRODUCT}"
 
 Function .onInit
   SetShellVarContext all
+  Call PictureReadCommandLine
+  Call AutoStartReadCommandLine
   Call RefuseWhileManagerRuns
 FunctionEnd
 
@@ -109,15 +116,13 @@ FunctionEnd
 !macroend
 
 Function CreateSettingsFiles
-  ; What the Manager itself writes on its first start in an empty folder; it never rewrites an
-  ; existing file, so these are the values a user finds and edits.
+  ; The keys the Manager itself writes on its first start in an empty folder, so that a user finds
+  ; them to edit; the picture is the one chosen for the camera, not the built-in default.
   ${IfNot} ${FileExists} "$INSTDIR\Tessavue.ini"
     WriteINIStr "$INSTDIR\Tessavue.ini" "Tessavue" "MaxNumOfCaptureDev" "8"
-    WriteINIStr "$INSTDIR\Tessavue.ini" "Video" "Width" "1024"
-    WriteINIStr "$INSTDIR\Tessavue.ini" "Video" "Height" "768"
-    WriteINIStr "$INSTDIR\Tessavue.ini" "Video" "FramePerSecond" "15.0000000000000000"
-    FlushINI "$INSTDIR\Tessavue.ini"
+    Call PictureChooseForNewInstall
   ${EndIf}
+  Call PictureWrite
   !insertmacro ForEachSettingsFile CreateMissingFile
   !insertmacro ForEachSettingsFile LetUsersChange
 FunctionEnd
@@ -178,6 +183,7 @@ Section "Tessavue"
   Call CreateSettingsFiles
   Call WriteSettingsPath
   CreateShortcut "$SMPROGRAMS\${SHORTCUT}" "$INSTDIR\${MANAGER}" "" "$INSTDIR\${MANAGER}" 0
+  Call AutoStartApply
   Call WriteUninstallEntry
   Call RegisterFilter
 SectionEnd
@@ -205,6 +211,7 @@ Section "Uninstall"
   Delete "$INSTDIR\${FILTER}"
   Delete "$INSTDIR\${MANAGER}"
   Delete "$SMPROGRAMS\${SHORTCUT}"
+  !insertmacro AutoStartRemove
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   !insertmacro ForgetPathValue "IniFilePath" "Tessavue.ini"
   !insertmacro ForgetPathValue "TVQManagerPath" "${MANAGER}"

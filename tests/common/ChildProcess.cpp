@@ -76,10 +76,15 @@ ChildProcess ChildProcess::StartSelf(const std::wstring& mode,
   return Start(commandLine, std::wstring());
 }
 
-ChildProcess ChildProcess::Start(const std::wstring& commandLine, const std::wstring& workingDir) {
+ChildProcess ChildProcess::Start(const std::wstring& commandLine, const std::wstring& workingDir,
+                                 int showCommand) {
   ChildProcess child;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
+  if (showCommand != kNoShowCommand) {
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(showCommand);
+  }
   PROCESS_INFORMATION info{};
   std::wstring mutableLine = commandLine;
   if (CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,

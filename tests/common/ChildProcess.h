@@ -33,8 +33,11 @@ class ChildProcess {
 
   // Starts this test executable again in the given child mode.
   static ChildProcess StartSelf(const std::wstring& mode, const std::vector<std::wstring>& args);
-  // Starts any executable with a full command line; workingDir may be empty.
-  static ChildProcess Start(const std::wstring& commandLine, const std::wstring& workingDir);
+  // Starts any executable with a full command line; workingDir may be empty. A show command
+  // other than kNoShowCommand goes to the program as a shortcut's would (STARTF_USESHOWWINDOW).
+  static constexpr int kNoShowCommand = -1;
+  static ChildProcess Start(const std::wstring& commandLine, const std::wstring& workingDir,
+                            int showCommand = kNoShowCommand);
 
   bool IsValid() const { return m_process != nullptr; }
   HANDLE Handle() const { return m_process; }

@@ -104,6 +104,10 @@ TEST(DefaultFormat, ComesFromTheVideoSection) {
   ExpectDefaultFormat(VideoSection(1920, 1080, "29.97"), {1920, 1080, 333667});
   ExpectDefaultFormat(VideoSection(3, 2, "15.0000000000000000"), {3, 2, 666666});
   ExpectDefaultFormat("[Video]\r\nHeight=600\r\n", {1024, 600, 666666});
+  // The edges of what the installer accepts, written as it writes them.
+  ExpectDefaultFormat(VideoSection(1920, 1080, "60.0000000000000000"), {1920, 1080, 166666});
+  ExpectDefaultFormat(VideoSection(4096, 4096, "120.0000000000000000"), {4096, 4096, 83333});
+  ExpectDefaultFormat(VideoSection(1, 1, "1.0000000000000000"), {1, 1, 10000000});
 }
 
 TEST(DefaultFormat, EmptyRateTextGives15FramesPerSecond) {

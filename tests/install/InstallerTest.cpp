@@ -1,5 +1,6 @@
-// The installer as a user runs it, silently, in a prefix of its own: install, the installed
-// Manager with a real client, a refused install while it runs, a reinstall, the uninstall.
+// The installer as a user runs it, silently, in a prefix of its own: refused picture options,
+// install, the installed Manager with a real client, a refused install while it runs, reinstalls
+// (plain, and with a picture and the start at sign-in), the uninstall.
 // The Installer cases run in this order in one process and build on what the case before left
 // (tests/install/CMakeLists.txt starts the process in a fresh prefix).
 
@@ -57,6 +58,10 @@ std::wstring KnownFolder(REFKNOWNFOLDERID id) {
 std::wstring InstallFolder() { return KnownFolder(FOLDERID_ProgramFiles) + L"\\Tessavue"; }
 std::wstring Installed(const std::wstring& name) { return InstallFolder() + L"\\" + name; }
 std::wstring Shortcut() { return KnownFolder(FOLDERID_CommonPrograms) + L"\\Tessavue Manager.lnk"; }
+// The installing user's, not the common one: the sign-in start is a personal choice.
+std::wstring StartupShortcut() {
+  return KnownFolder(FOLDERID_Startup) + L"\\Tessavue Manager.lnk";
+}
 
 // Runs a command line to its end; the exit code, or 0xFFFFFFFF when it did not end in time.
 DWORD RunToEnd(const std::wstring& commandLine) {
@@ -66,8 +71,20 @@ DWORD RunToEnd(const std::wstring& commandLine) {
   return exitCode;
 }
 
-DWORD RunSetup() {
-  return RunToEnd(tvqtest::QuoteArgument(BinFolder() + L"\\..\\dist\\" TVQ_SETUP_NAME) + L" /S");
+DWORD RunSetup(const std::wstring& options = L"") {
+  return RunToEnd(tvqtest::QuoteArgument(BinFolder() + L"\\..\\dist\\" TVQ_SETUP_NAME) + L" /S " +
+                  options);
+}
+
+// The picture keys of the installed settings file as "Width Height FramePerSecond".
+std::wstring InstalledPicture() {
+  std::wstring picture;
+  for (const wchar_t* key : {L"Width", L"Height", L"FramePerSecond"}) {
+    wchar_t text[64] = L"";
+    GetPrivateProfileStringW(L"Video", key, L"", text, 64, Installed(L"Tessavue.ini").c_str());
+    picture += (picture.empty() ? L"" : L" ") + std::wstring(text);
+  }
+  return picture;
 }
 
 struct RegValue {
@@ -109,17 +126,30 @@ std::wstring FilterClassKey() {
   return std::wstring(L"CLSID\\") + clsid;
 }
 
-std::wstring ShortcutTarget(const std::wstring& shortcut) {
+struct ShortcutFields {
+  std::wstring target;
+  int showCommand = 0;
+};
+
+ShortcutFields ReadShortcut(const std::wstring& shortcut) {
   Microsoft::WRL::ComPtr<IShellLinkW> link;
   Microsoft::WRL::ComPtr<IPersistFile> file;
   wchar_t target[MAX_PATH] = L"";
+  ShortcutFields fields;
   if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
                                  IID_PPV_ARGS(&link))) &&
       SUCCEEDED(link.As(&file)) && SUCCEEDED(file->Load(shortcut.c_str(), STGM_READ))) {
     link->GetPath(target, MAX_PATH, nullptr, 0);
   }
-  return target;
+  fields.target = target;
+  // Read from the file's header (ShowCommand at offset 0x3C of its 0x4C bytes): Wine's
+  // IShellLinkW::GetShowCmd answers SW_SHOWNORMAL whatever the file holds.
+  const std::string bytes = tvqtest::ReadBytes(shortcut);
+  if (bytes.size() >= 0x4C) std::memcpy(&fields.showCommand, bytes.data() + 0x3C, sizeof(DWORD));
+  return fields;
 }
+
+std::wstring ShortcutTarget(const std::wstring& shortcut) { return ReadShortcut(shortcut).target; }
 
 bool ListsTessavueFilter(const std::wstring& ffmpeg, const tvqtest::TempDir& dir) {
   const tvqtest::FfmpegRun run =
@@ -127,12 +157,24 @@ bool ListsTessavueFilter(const std::wstring& ffmpeg, const tvqtest::TempDir& dir
   return run.log.find("\"Tessavue Filter\"") != std::string::npos;
 }
 
-// The installed Manager as the Start menu starts it.
+// The largest size and rate in ffmpeg's listing of what the camera offers, as "WxH fps=R".
+std::string OfferedMaximum(const std::wstring& ffmpeg, const tvqtest::TempDir& dir) {
+  const std::string log =
+      tvqtest::RunFfmpeg(ffmpeg, L"-f dshow -list_options true -i video=\"Tessavue Filter\"", dir)
+          .log;
+  const size_t start = log.find("max s=");
+  if (start == std::string::npos) return log;
+  const size_t end = log.find_first_of("\r\n", start);
+  return log.substr(start + 6, end - start - 6);
+}
+
+// The installed Manager as a shortcut starts it: the Start menu's unless told otherwise.
 class InstalledManager {
  public:
-  bool Start() {
-    const std::wstring exe = ShortcutTarget(Shortcut());
-    m_process = ChildProcess::Start(tvqtest::QuoteArgument(exe), InstallFolder());
+  bool Start(const std::wstring& shortcut = Shortcut()) {
+    const ShortcutFields fields = ReadShortcut(shortcut);
+    m_process = ChildProcess::Start(tvqtest::QuoteArgument(fields.target), InstallFolder(),
+                                    fields.showCommand);
     return tvqtest::WaitUntil([this] { return Window() != nullptr; }, 15000);
   }
   // Fills the selected slot with the desktop, on which the Manager's own window shows.
@@ -166,14 +208,34 @@ class Installer : public testing::Test {
   tvqtest::TempDir m_dir;
 };
 
+// Runs first, in the fresh prefix: a refused option must leave nothing behind. Exit code 3 is
+// shared with a failed registration, which cannot happen without anything installed.
+TEST_F(Installer, RefusesAMalformedOrOutOfRangePictureBeforeChangingAnything) {
+  const wchar_t* const refused[] = {
+      L"/VIDEO",           L"/VIDEO=",           L"/VIDEO=1920x1080",  L"/VIDEO=1920x1080@",
+      L"/VIDEO=x1080@30",  L"/VIDEO=1920X1080@30", L"/VIDEO=1920x1080@29.97",
+      L"/VIDEO=-640x480@30", L"/VIDEO=+640x480@30", L"/VIDEO=0x480@30",  L"/VIDEO=4097x480@30",
+      L"/VIDEO=640x4097@30", L"/VIDEO=640x480@0", L"/VIDEO=640x480@121", L"/VIDEO=0640x480@30",
+      L"/VIDEO=99999999999x1@1", L"/VIDEO=640x480@30fps", L"/VIDEO=640 x480@30"};
+  for (const wchar_t* option : refused) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(option)));
+    EXPECT_EQ(3u, RunSetup(option));
+  }
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(InstallFolder().c_str()));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, tvq::kRegistryKeyPath, tvq::kIniFilePathValue).found);
+  EXPECT_FALSE(FileExists(StartupShortcut()));
+}
+
 TEST_F(Installer, SilentInstallPutsFilesRegistryShortcutAndUninstallEntryInPlace) {
   ASSERT_FALSE(FileExists(Installed(L"TessavueManager.exe"))) << "the prefix is not fresh";
   ASSERT_EQ(0u, RunSetup());
 
   for (const wchar_t* name : kProgramFiles) EXPECT_TRUE(FileExists(Installed(name))) << name;
   for (const wchar_t* name : kSettingsFiles) EXPECT_TRUE(FileExists(Installed(name))) << name;
-  EXPECT_EQ(1024u,
-            GetPrivateProfileIntW(L"Video", L"Width", 0, Installed(L"Tessavue.ini").c_str()));
+  // The picture call applications expect, not the program's built-in 1024 x 768 at 15.
+  EXPECT_EQ(L"1280 720 30.0000000000000000", InstalledPicture());
+  EXPECT_FALSE(FileExists(StartupShortcut())) << "the start at sign-in is off by default";
 
   // As the Manager writes it: no terminating NUL in the data.
   const RegValue iniPath =
@@ -210,6 +272,7 @@ TEST_F(Installer, TheShortcutsManagerFeedsFfmpegAtTheSizeItAsksFor) {
   const std::wstring ffmpeg = tvqtest::FfmpegPath();
   if (ffmpeg.empty()) GTEST_SKIP() << "ffmpeg.exe not found: TVQ_FFMPEG must name it";
   EXPECT_TRUE(ListsTessavueFilter(ffmpeg, m_dir));
+  EXPECT_EQ("1280x720 fps=30", OfferedMaximum(ffmpeg, m_dir));
   InstalledManager manager;
   ASSERT_TRUE(manager.Start());
   manager.FillWithDesktop();
@@ -249,7 +312,9 @@ TEST_F(Installer, RefusesWhileTheManagerRunsAndChangesNothing) {
 
 TEST_F(Installer, InstallingAgainKeepsChangedSettings) {
   const std::wstring ini = Installed(L"Tessavue.ini");
-  ASSERT_TRUE(WritePrivateProfileStringW(L"Video", L"Width", L"640", ini.c_str()));
+  ASSERT_TRUE(WritePrivateProfileStringW(L"Video", L"Width", L"800", ini.c_str()));
+  ASSERT_TRUE(WritePrivateProfileStringW(L"Video", L"Height", L"450", ini.c_str()));
+  ASSERT_TRUE(WritePrivateProfileStringW(L"Video", L"FramePerSecond", L"24", ini.c_str()));
   const std::wstring before = tvqtest::ReadTextFile(ini);
 
   ASSERT_EQ(0u, RunSetup());
@@ -257,6 +322,35 @@ TEST_F(Installer, InstallingAgainKeepsChangedSettings) {
   // What the refused install left missing is back.
   EXPECT_TRUE(FileExists(Installed(L"TVQ_CaptureWindow.ini")));
   EXPECT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey, L"Publisher").found);
+  EXPECT_FALSE(FileExists(StartupShortcut()));
+}
+
+TEST_F(Installer, PictureAndAutoStartOptionsConfigureTheCameraAndAMinimizedStart) {
+  const std::wstring ini = Installed(L"Tessavue.ini");
+  ASSERT_EQ(0u, RunSetup(L"/VIDEO=1920x1080@60 /AUTOSTART"));
+  EXPECT_EQ(L"1920 1080 60.0000000000000000", InstalledPicture());
+  EXPECT_EQ(8u, GetPrivateProfileIntW(L"Tessavue", L"MaxNumOfCaptureDev", 0, ini.c_str()));
+
+  const ShortcutFields startup = ReadShortcut(StartupShortcut());
+  EXPECT_EQ(Installed(L"TessavueManager.exe"), startup.target);
+  // What Windows stores for a shortcut set to run minimized.
+  EXPECT_EQ(SW_SHOWMINNOACTIVE, startup.showCommand);
+  InstalledManager manager;
+  ASSERT_TRUE(manager.Start(StartupShortcut()));
+  EXPECT_TRUE(tvqtest::WaitUntil([&] { return IsIconic(manager.Window()) != FALSE; }, 5000));
+  EXPECT_TRUE(manager.Close());
+
+  const std::wstring ffmpeg = tvqtest::FfmpegPath();
+  if (!ffmpeg.empty()) {
+    // 10,000,000 / 166,666: the interval of 60 frames a second, truncated.
+    EXPECT_EQ("1920x1080 fps=60.0002", OfferedMaximum(ffmpeg, m_dir));
+  }
+
+  // A silent reinstall without the options keeps both.
+  const std::wstring before = tvqtest::ReadTextFile(ini);
+  ASSERT_EQ(0u, RunSetup());
+  EXPECT_EQ(before, tvqtest::ReadTextFile(ini));
+  EXPECT_TRUE(FileExists(StartupShortcut()));
 }
 
 TEST_F(Installer, SilentUninstallRemovesAllButTheSettings) {
@@ -270,6 +364,7 @@ TEST_F(Installer, SilentUninstallRemovesAllButTheSettings) {
   for (const wchar_t* name : kProgramFiles) EXPECT_FALSE(FileExists(Installed(name))) << name;
   for (const wchar_t* name : kSettingsFiles) EXPECT_TRUE(FileExists(Installed(name))) << name;
   EXPECT_FALSE(FileExists(Shortcut()));
+  EXPECT_FALSE(FileExists(StartupShortcut()));
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, FilterClassKey()));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
   EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, tvq::kRegistryKeyPath, tvq::kIniFilePathValue).found);
