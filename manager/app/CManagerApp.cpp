@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "channel/ChannelNames.h"
-#include "manager/app/PreviewArea.h"
+#include "manager/app/CPreviewGeometry.h"
 #include "manager/composition/TimerInterval.h"
 #include "resources/Resource.h"
 
@@ -340,7 +340,7 @@ void CManagerApp::CompositeTick() {
 void CManagerApp::InvalidatePreview() {
   RECT client{};
   GetClientRect(m_window, &client);
-  const tvq::PreviewArea preview(client, m_canvas.Width(), m_canvas.Height());
+  const CPreviewGeometry preview(client, m_canvas.Width(), m_canvas.Height());
   for (const RECT& area : m_compositor->ChangedAreas()) {
     const RECT shown = preview.Shows(area);
     InvalidateRect(m_window, &shown, FALSE);

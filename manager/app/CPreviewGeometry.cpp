@@ -17,6 +17,20 @@ int ToPixel(double fraction, LONG origin, LONG size) {
   return static_cast<int>(std::clamp(pixels, -kFarPixels, kFarPixels));
 }
 
+// HALFTONE blends neighbouring source pixels, so a changed pixel also shows in the preview pixel
+// next to the one it maps to.
+constexpr int kScalerReach = 2;
+
+int MapDown(int canvasPixel, int canvasSize, LONG origin, LONG shownSize) {
+  return origin +
+         static_cast<int>(std::floor(static_cast<double>(canvasPixel) * shownSize / canvasSize));
+}
+
+int MapUp(int canvasPixel, int canvasSize, LONG origin, LONG shownSize) {
+  return origin +
+         static_cast<int>(std::ceil(static_cast<double>(canvasPixel) * shownSize / canvasSize));
+}
+
 // 1 / size can come out a hair short of one pixel once multiplied back and truncated.
 double OnePixel(int size) {
   if (size <= 0) return 1.0;
@@ -39,6 +53,22 @@ bool CPreviewGeometry::IsEmpty() const {
 }
 
 bool CPreviewGeometry::Contains(POINT point) const { return PtInRect(&m_preview, point) != FALSE; }
+
+RECT CPreviewGeometry::Shows(const RECT& canvasArea) const {
+  if (m_canvasWidth <= 0 || m_canvasHeight <= 0) return m_preview;
+  const LONG width = m_preview.right - m_preview.left;
+  const LONG height = m_preview.bottom - m_preview.top;
+  RECT shown;
+  shown.left = MapDown(canvasArea.left, m_canvasWidth, m_preview.left, width) - kScalerReach;
+  shown.top = MapDown(canvasArea.top, m_canvasHeight, m_preview.top, height) - kScalerReach;
+  shown.right = MapUp(canvasArea.right, m_canvasWidth, m_preview.left, width) + kScalerReach;
+  shown.bottom = MapUp(canvasArea.bottom, m_canvasHeight, m_preview.top, height) + kScalerReach;
+  shown.left = std::max(shown.left, m_preview.left);
+  shown.top = std::max(shown.top, m_preview.top);
+  shown.right = std::min(shown.right, m_preview.right);
+  shown.bottom = std::min(shown.bottom, m_preview.bottom);
+  return shown;
+}
 
 RECT CPreviewGeometry::SlotRect(const SCIInfo& info) const {
   const LONG width = m_preview.right - m_preview.left;

@@ -102,4 +102,28 @@ TEST(SlotDrag, NeverShrinksBelowOneCanvasPixelNorFlips) {
   }
 }
 
+// Only the preview pixels that show what a tick drew are repainted: a row whose area is too small
+// would leave stale pixels in the preview.
+TEST(PreviewGeometry, ACanvasAreaRepaintsThePreviewPixelsThatShowItAndTheirNeighbours) {
+  const struct {
+    const char* name;
+    RECT area;
+    RECT shown;
+  } cases[] = {
+      {"the whole canvas", {0, 0, 1024, 768}, {400, 300, 800, 600}},
+      {"one pixel in the middle", {512, 384, 513, 385}, {598, 448, 603, 453}},
+      {"the top-left corner", {0, 0, 10, 10}, {400, 300, 406, 306}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const RECT shown = kGeometry.Shows(c.area);
+    EXPECT_TRUE(EqualRect(&c.shown, &shown)) << shown.left << "," << shown.top << ","
+                                             << shown.right << "," << shown.bottom;
+  }
+  // Before the canvas exists the whole preview is repainted.
+  const RECT whole = CPreviewGeometry(RECT{0, 0, 800, 600}, 0, 0).Shows(RECT{1, 1, 2, 2});
+  const RECT preview{400, 300, 800, 600};
+  EXPECT_TRUE(EqualRect(&preview, &whole));
+}
+
 }  // namespace
