@@ -1,9 +1,48 @@
 #include "manager/composition/LayeredDrawing.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "common/Lifetime.h"
 #include "manager/capture/CImage.h"
 #include "manager/composition/CanvasChanges.h"
 #include "manager/composition/ISlotTable.h"
+
+namespace {
+
+// The pixels a stretch into rect can touch: a negative width or height mirrors the picture into
+// the rectangle on the other side of the edge, give or take the edge's own pixel.
+tvq::PixelRect Covered(const tvq::PixelRect& rect) {
+  tvq::PixelRect covered = rect;
+  const bool flipped = rect.width < 0 || rect.height < 0;
+  if (covered.width < 0) {
+    covered.x = static_cast<int>(std::max<long long>(INT_MIN, 1LL * rect.x + rect.width));
+    covered.width = static_cast<int>(std::min<long long>(INT_MAX, -1LL * rect.width));
+  }
+  if (covered.height < 0) {
+    covered.y = static_cast<int>(std::max<long long>(INT_MIN, 1LL * rect.y + rect.height));
+    covered.height = static_cast<int>(std::min<long long>(INT_MAX, -1LL * rect.height));
+  }
+  if (flipped) {
+    covered.x = static_cast<int>(std::max<long long>(INT_MIN, 1LL * covered.x - 1));
+    covered.y = static_cast<int>(std::max<long long>(INT_MIN, 1LL * covered.y - 1));
+    covered.width = static_cast<int>(std::min<long long>(INT_MAX, 1LL * covered.width + 2));
+    covered.height = static_cast<int>(std::min<long long>(INT_MAX, 1LL * covered.height + 2));
+  }
+  return covered;
+}
+
+bool Overlap(const tvq::PixelRect& first, const tvq::PixelRect& second) {
+  const tvq::PixelRect a = Covered(first);
+  const tvq::PixelRect b = Covered(second);
+  // 64-bit ends: a placement may reach the ends of the int range.
+  return static_cast<long long>(a.x) < static_cast<long long>(b.x) + b.width &&
+         static_cast<long long>(b.x) < static_cast<long long>(a.x) + a.width &&
+         static_cast<long long>(a.y) < static_cast<long long>(b.y) + b.height &&
+         static_cast<long long>(b.y) < static_cast<long long>(a.y) + a.height;
+}
+
+}  // namespace
 
 void LayeredDrawing::Draw(CImage& canvas, ISlotTable& slots, const CanvasChanges& changes,
                           std::vector<RECT>& changedAreas) {
@@ -11,19 +50,21 @@ void LayeredDrawing::Draw(CImage& canvas, ISlotTable& slots, const CanvasChanges
   const int width = canvas.Width();
   const int height = canvas.Height();
   // A canvas cleared or made anew, or a change nobody could name: every layer is made again.
-  const bool whole = changes.WholeCanvasMarked();
+  bool whole = changes.WholeCanvasMarked();
   m_layers.Resize(count);
   m_areas.clear();
+  m_oldPlaces.assign(count, tvq::PixelRect());
+  m_hadPlace.assign(count, false);
   std::vector<SlotPlan> plans(count);
-  bool anyDirect = false;
   for (int slot = 0; slot < count; ++slot) {
     plans[slot] = PlanSlot(slot, slots, whole || changes.SlotChanged(slots, slot), width, height);
-    anyDirect = anyDirect || (plans[slot].picture != nullptr && plans[slot].direct);
+    whole = whole || (plans[slot].picture != nullptr && plans[slot].direct);
   }
+  whole = !PrepareLayers(plans, whole) || whole;
   HDC dc = canvas.BorrowDC();
   SetStretchBltMode(dc, HALFTONE);
   SetBrushOrgEx(dc, 0, 0, nullptr);
-  if (whole || anyDirect || !AssembleInsideAreas(dc, plans)) {
+  if (whole || !AssembleInsideAreas(dc, plans)) {
     m_areas.assign(1, RECT{0, 0, width, height});
     Assemble(dc, plans);
   }
@@ -31,13 +72,17 @@ void LayeredDrawing::Draw(CImage& canvas, ISlotTable& slots, const CanvasChanges
   changedAreas = m_areas;
 }
 
-// Decides how the slot is drawn, stretches its layer when it changed, and notes the places it
-// leaves and takes.
+// Decides how the slot is drawn and notes the places it leaves and takes.
 LayeredDrawing::SlotPlan LayeredDrawing::PlanSlot(int slot, ISlotTable& slots, bool changed,
                                                   int canvasWidth, int canvasHeight) {
   SlotPlan plan;
+  plan.changed = changed;
   tvq::PixelRect old;
   const bool wasPlaced = m_layers.LastPlace(slot, old);
+  if (wasPlaced) {
+    m_oldPlaces[slot] = old;
+    m_hadPlace[slot] = true;
+  }
   if (changed && wasPlaced) AddArea(old, canvasWidth, canvasHeight);
   CImage* picture = slots.Picture(slot);
   if (picture == nullptr || picture->Bitmap() == nullptr) {
@@ -51,18 +96,57 @@ LayeredDrawing::SlotPlan LayeredDrawing::PlanSlot(int slot, ISlotTable& slots, b
   plan.from = tvq::SourceRect(info, picture->Width(), picture->Height());
   plan.direct = !SlotLayers::CanCopy(plan.to, plan.from, picture->Width(), picture->Height(),
                                      canvasWidth, canvasHeight);
-  if (plan.direct) {
-    m_layers.Release(slot);
-  } else if (changed || !m_layers.HasLayer(slot, plan.to)) {
-    // A layer that cannot be made leaves the slot to be drawn as before.
-    plan.direct = !m_layers.Stretch(slot, *picture, plan.from, plan.to);
-  }
+  if (plan.direct) m_layers.Release(slot);
   if (changed) AddArea(plan.to, canvasWidth, canvasHeight);
   m_layers.SetLastPlace(slot, plan.to);
   return plan;
 }
 
-void LayeredDrawing::AddArea(const tvq::PixelRect& rect, int canvasWidth, int canvasHeight) {
+bool LayeredDrawing::PrepareLayers(std::vector<SlotPlan>& plans, bool whole) {
+  bool made = true;
+  for (int slot = 0; slot < static_cast<int>(plans.size()); ++slot) {
+    SlotPlan& plan = plans[slot];
+    if (plan.picture == nullptr || plan.direct) continue;
+    if (plan.changed && !TouchesAnotherSlot(slot, plans)) {
+      // Its old layer is stale and nothing needs a new one yet.
+      plan.inPlace = true;
+      m_layers.Release(slot);
+      continue;
+    }
+    const bool copied = whole || TouchesAreas(plan.to);
+    if (!copied || (!plan.changed && m_layers.HasLayer(slot, plan.to))) continue;
+    // An unchanged slot without a layer was drawn in place: its picture is still the one it
+    // shows, so the layer made now holds the same pixels.
+    if (!m_layers.Stretch(slot, *plan.picture, plan.from, plan.to)) {
+      plan.direct = true;
+      made = false;
+    }
+  }
+  return made;
+}
+
+// Another slot shown now overlaps where this one is or was, so some tick will copy over or
+// under it.
+bool LayeredDrawing::TouchesAnotherSlot(int slot, const std::vector<SlotPlan>& plans) const {
+  for (int other = 0; other < static_cast<int>(plans.size()); ++other) {
+    if (other == slot || plans[other].picture == nullptr) continue;
+    if (Overlap(plans[other].to, plans[slot].to)) return true;
+    if (m_hadPlace[slot] && Overlap(plans[other].to, m_oldPlaces[slot])) return true;
+  }
+  return false;
+}
+
+bool LayeredDrawing::TouchesAreas(const tvq::PixelRect& rect) const {
+  for (const RECT& area : m_areas) {
+    const tvq::PixelRect piece{area.left, area.top, area.right - area.left,
+                               area.bottom - area.top};
+    if (Overlap(piece, rect)) return true;
+  }
+  return false;
+}
+
+void LayeredDrawing::AddArea(const tvq::PixelRect& placed, int canvasWidth, int canvasHeight) {
+  const tvq::PixelRect rect = Covered(placed);
   // 64-bit ends: a placement may reach the ends of the int range.
   const long long right = static_cast<long long>(rect.x) + rect.width;
   const long long bottom = static_cast<long long>(rect.y) + rect.height;
@@ -83,7 +167,9 @@ void LayeredDrawing::Assemble(HDC canvas, const std::vector<SlotPlan>& plans) {
   for (int slot = 0; slot < static_cast<int>(plans.size()); ++slot) {
     const SlotPlan& plan = plans[slot];
     if (plan.picture == nullptr) continue;
-    if (plan.direct) {
+    // Clipped to the changed areas, a slot outside them would only be stretched for nothing.
+    if (!plan.direct && !plan.inPlace && !TouchesAreas(plan.to)) continue;
+    if (plan.direct || plan.inPlace || !m_layers.HasLayer(slot, plan.to)) {
       // A failed blit (an empty rectangle, a lost window) leaves the canvas as it was.
       plan.picture->Draw(canvas, plan.to.x, plan.to.y, plan.to.width, plan.to.height, plan.from.x,
                          plan.from.y, plan.from.width, plan.from.height);

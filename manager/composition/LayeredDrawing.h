@@ -19,6 +19,11 @@ class ISlotTable;
 // cannot reproduce is stretched straight onto the canvas as before, and such a tick assembles
 // the whole canvas.
 //
+// A changed slot that no other slot touches (neither where it is nor where it was) needs no
+// layer: nothing is ever copied over or under it, so it is stretched straight onto the canvas,
+// which costs what drawing without layers cost. Its layer is made only once another slot comes
+// to overlap it.
+//
 // Threads: the GUI thread only, like the compositor that owns it.
 class LayeredDrawing {
  public:
@@ -34,14 +39,24 @@ class LayeredDrawing {
     tvq::PixelRect to;
     tvq::PixelRect from;
     bool direct = false;
+    bool changed = false;
+    bool inPlace = false;  // stretched straight onto the canvas: nothing overlaps it
   };
 
   SlotPlan PlanSlot(int slot, ISlotTable& slots, bool changed, int canvasWidth,
                     int canvasHeight);
   void AddArea(const tvq::PixelRect& rect, int canvasWidth, int canvasHeight);
+  bool TouchesAnotherSlot(int slot, const std::vector<SlotPlan>& plans) const;
+  bool TouchesAreas(const tvq::PixelRect& rect) const;
+  // Decides which changed slots are drawn in place and brings every layer the tick copies up to
+  // date. False when a layer could not be made (that slot is then drawn directly).
+  bool PrepareLayers(std::vector<SlotPlan>& plans, bool whole);
   void Assemble(HDC canvas, const std::vector<SlotPlan>& plans);
   bool AssembleInsideAreas(HDC canvas, const std::vector<SlotPlan>& plans);
 
   SlotLayers m_layers;
   std::vector<RECT> m_areas;
+  // Where each slot was before this tick, for the overlap test.
+  std::vector<tvq::PixelRect> m_oldPlaces;
+  std::vector<bool> m_hadPlace;
 };

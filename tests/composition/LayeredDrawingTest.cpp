@@ -153,6 +153,11 @@ const Sequence kSequences[] = {
     {"a window changing its size",
      {Resize(1, 50, 20), Capture(2), Resize(1, 12, 40), Resize(1, 1, 1), Capture(0),
       Resize(1, 37, 23)}},
+    {"side by side, then overlapping",
+     {Place(0, 0, 0, 0.45, 0.5), Place(2, 0.5, 0, 0.5, 0.4), Place(1, 0.1, 0.6, 0.3, 0.3),
+      Capture(0), Capture(1), Capture(2), Do(Op::Still), Place(1, 0.3, 0.3, 0.4, 0.4), Capture(2),
+      Capture(0), Place(1, 0.1, 0.6, 0.3, 0.3), Capture(1), Place(1, 0.6, 0.2, -0.3, 0.4),
+      Capture(2), Place(1, 0.5, 0.6, 0.3, 0.3), Capture(0)}},
     {"emptied and refilled",
      {Do(Op::Empty, 1), Capture(0), Do(Op::Empty, 2), Fill(1, tvq::kWindowSlot, 80, 60), Capture(1),
       Fill(2, tvq::kCameraSlot, 64, 48), Do(Op::Empty, 0), Capture(2),
@@ -178,8 +183,9 @@ TEST(LayeredDrawing, PublishesTheSameFramesAsDrawingDirectly) {
   }
 }
 
-// A capture of a small slot stretches and copies only that slot's rectangle; the layers of eight
-// full-canvas slots take one canvas of memory each and go when their slots are emptied.
+// A capture of a small slot stretches and copies only that slot's rectangle; the layers of
+// overlapping full-canvas slots take one canvas of memory each and go when their slots are
+// emptied; a slot alone on the canvas needs none.
 TEST(LayeredDrawing, ACaptureRedrawsOnlyItsSlotAndEmptiedSlotsFreeTheirLayers) {
   Scene scene(L"Areas", true);
   for (const Step& step : kBase) scene.Apply(step, 1);
@@ -202,6 +208,14 @@ TEST(LayeredDrawing, ACaptureRedrawsOnlyItsSlotAndEmptiedSlotsFreeTheirLayers) {
   scene.TickAndRead();
   EXPECT_EQ(kSlots * scene.canvas.BufferBytes(), scene.compositor.LayerBytes());
   for (int slot = 0; slot < kSlots; ++slot) scene.Apply(Do(Op::Empty, slot), 0);
+  scene.TickAndRead();
+  EXPECT_EQ(0u, scene.compositor.LayerBytes());
+
+  // A lone slot is stretched straight onto the canvas, as without layers: no copy, no memory.
+  scene.Apply(Fill(0, tvq::kDesktopSlot, 30, 20), 3);
+  scene.Apply(Place(0, 0, 0, 1, 1), 0);
+  scene.TickAndRead();
+  scene.Apply(Capture(0), 4);
   scene.TickAndRead();
   EXPECT_EQ(0u, scene.compositor.LayerBytes());
 }
