@@ -15,12 +15,8 @@ using namespace tvq;
 const CPreviewGeometry kGeometry(RECT{0, 0, 800, 600}, 1024, 768);
 
 SCIInfo Place(double x, double y, double width, double height) {
-  SCIInfo info;
-  info.Pos_x = x;
-  info.Pos_y = y;
-  info.Width = width;
-  info.Height = height;
-  info.TrimLeft = 7;
+  SCIInfo info = PlacedAt(x, y, width, height);
+  info.TrimLeft = 7;  // the mouse never touches trims
   return info;
 }
 

@@ -32,11 +32,7 @@ void MakeSolid(CImage& image, int width, int height, COLORREF color) {
 }
 
 SCIInfo Place(double x, double y, double width, double height) {
-  SCIInfo info;
-  info.Pos_x = x;
-  info.Pos_y = y;
-  info.Width = width;
-  info.Height = height;
+  SCIInfo info = PlacedAt(x, y, width, height);
   info.CapturePerSecond = 5.0;
   return info;
 }

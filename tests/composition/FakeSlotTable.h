@@ -6,6 +6,17 @@
 #include "manager/capture/CImage.h"
 #include "manager/composition/ISlotTable.h"
 
+// A placement at x, y of width x height (fractions of the canvas), everything else as a new
+// slot has it.
+inline SCIInfo PlacedAt(double x, double y, double width, double height) {
+  SCIInfo info;
+  info.Pos_x = x;
+  info.Pos_y = y;
+  info.Width = width;
+  info.Height = height;
+  return info;
+}
+
 // A slot table over pictures the test owns; a slot's picture is offered only while the slot is
 // filled and active, as the real slots do.
 class FakeSlotTable : public ISlotTable {

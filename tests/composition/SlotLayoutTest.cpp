@@ -5,16 +5,9 @@
 #include <climits>
 #include <limits>
 
-namespace {
+#include "tests/composition/FakeSlotTable.h"
 
-SCIInfo Placement(double x, double y, double width, double height) {
-  SCIInfo info;
-  info.Pos_x = x;
-  info.Pos_y = y;
-  info.Width = width;
-  info.Height = height;
-  return info;
-}
+namespace {
 
 void ExpectRect(const tvq::PixelRect& rect, int x, int y, int width, int height) {
   EXPECT_EQ(x, rect.x);
@@ -24,17 +17,17 @@ void ExpectRect(const tvq::PixelRect& rect, int x, int y, int width, int height)
 }
 
 TEST(SlotLayout, DestinationIsTheFractionOfTheCanvasTruncated) {
-  ExpectRect(tvq::DestinationRect(Placement(0.25, 0.5, 0.333, 0.5), 1024, 768), 256, 384, 340,
+  ExpectRect(tvq::DestinationRect(PlacedAt(0.25, 0.5, 0.333, 0.5), 1024, 768), 256, 384, 340,
              384);
-  ExpectRect(tvq::DestinationRect(Placement(0, 0, 1, 1), 1024, 768), 0, 0, 1024, 768);
-  ExpectRect(tvq::DestinationRect(Placement(0, 0, 1, 1), 640, 480), 0, 0, 640, 480);
+  ExpectRect(tvq::DestinationRect(PlacedAt(0, 0, 1, 1), 1024, 768), 0, 0, 1024, 768);
+  ExpectRect(tvq::DestinationRect(PlacedAt(0, 0, 1, 1), 640, 480), 0, 0, 640, 480);
 }
 
 TEST(SlotLayout, NegativeFractionsTruncateTowardZero) {
   EXPECT_EQ(-10, tvq::FractionToPixels(-0.01, 1024));  // -10.24
   EXPECT_EQ(-1, tvq::FractionToPixels(-0.0019, 1024));  // -1.9456
   EXPECT_EQ(0, tvq::FractionToPixels(-0.0009, 1024));   // -0.9216
-  ExpectRect(tvq::DestinationRect(Placement(-0.01, -0.5, -0.25, 1.5), 1024, 768), -10, -384,
+  ExpectRect(tvq::DestinationRect(PlacedAt(-0.01, -0.5, -0.25, 1.5), 1024, 768), -10, -384,
              -256, 1152);
 }
 
