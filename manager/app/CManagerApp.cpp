@@ -108,6 +108,9 @@ LRESULT CALLBACK CManagerApp::WindowProc(HWND window, UINT message, WPARAM wPara
     case WM_PAINT:
       app->OnPaint();
       return 0;
+    case WM_ERASEBKGND:
+      if (app->OnEraseBackground(reinterpret_cast<HDC>(wParam))) return 1;
+      break;
     case WM_KEYDOWN:
       app->OnKeyDown(static_cast<UINT>(wParam));
       return 0;
@@ -176,6 +179,24 @@ void CManagerApp::OnPaint() {
   // After the preview, on every paint: a repaint of part of the preview keeps the outline.
   m_mouse.DrawOutline(m_window, dc, client);
   EndPaint(m_window, &paint);
+}
+
+bool CManagerApp::OnEraseBackground(HDC dc) {
+  RECT client{};
+  if (m_window == nullptr || !GetClientRect(m_window, &client)) return false;
+  EraseBackground(dc, client);
+  return true;
+}
+
+void CManagerApp::EraseBackground(HDC dc, const RECT& client) {
+  // The painting that follows uses the same context: its clipping must come back unchanged.
+  const int saved = SaveDC(dc);
+  if (m_canvas.Bitmap() != nullptr) {
+    const RECT preview = CPreviewGeometry(client, m_canvas.Width(), m_canvas.Height()).Preview();
+    ExcludeClipRect(dc, preview.left, preview.top, preview.right, preview.bottom);
+  }
+  FillRect(dc, &client, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
+  RestoreDC(dc, saved);
 }
 
 void CManagerApp::PaintContent(HDC dc, const RECT& client, const std::wstring& statusText) {

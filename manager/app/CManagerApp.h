@@ -49,6 +49,8 @@ class CManagerApp : private ISlotKeyActions {
   void OnCreate(HWND window);
   void OnDestroy();
   void OnPaint();
+  // WM_ERASEBKGND: true when the background was erased here.
+  bool OnEraseBackground(HDC dc);
   void OnKeyDown(UINT virtualKey);
   void OnKeyUp();
   // False when the command is not the Manager's and goes to DefWindowProcW.
@@ -65,6 +67,10 @@ class CManagerApp : private ISlotKeyActions {
   // The picture part of painting: the canvas as a preview in the bottom-right quarter of client,
   // then statusText over the whole client rectangle.
   void PaintContent(HDC dc, const RECT& client, const std::wstring& statusText);
+  // Fills client with the window's background, except the preview's quarter while there is a
+  // canvas to cover it: a drag repaints on every pointer move, and erasing the preview first would
+  // make it flicker.
+  void EraseBackground(HDC dc, const RECT& client);
 
   HWND Window() const { return m_window; }
   const std::wstring& IniPath() const { return m_iniPath; }

@@ -9,6 +9,7 @@
 
 #include "channel/ChannelNames.h"
 #include "channel/FrameGeometry.h"
+#include "common/Lifetime.h"
 #include "manager/app/Settings.h"
 #include "manager/app/TimerIds.h"
 #include "resources/Resource.h"
@@ -215,6 +216,25 @@ TEST(ManagerPaint, PreviewFillsExactlyTheBottomRightQuarter) {
   EXPECT_EQ(white, surface.At(200, 75));
   EXPECT_EQ(white, surface.At(150, 100));
   EXPECT_EQ(white, surface.At(10, 10));
+}
+
+// Erasing leaves the preview's quarter to the preview, and painting afterwards still reaches it.
+TEST(ManagerPaint, ErasingSparesThePreviewsQuarter) {
+  TempDir folder;
+  CManagerApp app(OwnInstance(), ModuleIn(folder), kChannelPrefix);
+  ASSERT_TRUE(app.CreateMainWindow(SW_HIDE));
+  FillCanvas(app.Canvas(), 0x20, 0x40, 0xC0);
+  Surface surface(200, 100);
+  const RECT whole = surface.Rect();
+  tvq::UniqueGdiObject red(CreateSolidBrush(RGB(255, 0, 0)));
+  FillRect(surface.Dc(), &whole, static_cast<HBRUSH>(red.Get()));
+
+  app.EraseBackground(surface.Dc(), whole);
+  EXPECT_EQ(GetSysColor(COLOR_WINDOW), surface.At(10, 10));
+  EXPECT_EQ(GetSysColor(COLOR_WINDOW), surface.At(150, 49));
+  EXPECT_EQ(RGB(255, 0, 0), surface.At(150, 75));
+  app.PaintContent(surface.Dc(), whole, std::wstring());
+  EXPECT_EQ(RGB(0xC0, 0x40, 0x20), surface.At(150, 75));
 }
 
 TEST(ManagerPaint, StatusTextIsDrawnOverThePreviewWithAnOpaqueBackground) {
