@@ -203,13 +203,12 @@ void CManagerApp::PaintContent(HDC dc, const RECT& client, const std::wstring& s
   SetStretchBltMode(dc, HALFTONE);
   // HALFTONE needs the brush origin set again after the mode is chosen.
   SetBrushOrgEx(dc, 0, 0, nullptr);
-  const int halfWidth = (client.right - client.left) / 2;
-  const int halfHeight = (client.bottom - client.top) / 2;
   if (m_canvas.Bitmap() != nullptr) {
+    const RECT preview = CPreviewGeometry(client, m_canvas.Width(), m_canvas.Height()).Preview();
     // BeginPaint clips to the invalid part of the quarter, and the stretch computes only what
     // shows there (a tick invalidates just the part it changed, see InvalidatePreview).
-    m_canvas.Draw(dc, halfWidth, halfHeight, halfWidth, halfHeight, 0, 0, m_canvas.Width(),
-                  m_canvas.Height());
+    m_canvas.Draw(dc, preview.left, preview.top, preview.right - preview.left,
+                  preview.bottom - preview.top, 0, 0, m_canvas.Width(), m_canvas.Height());
   }
   // The text is not NUL-terminated for DrawTextW: its length is passed. It is drawn after the
   // preview with the default opaque background, so a long line covers the preview.

@@ -40,8 +40,6 @@ class CPreviewMouse {
   // WM_SETCURSOR in the client area: true when a move or sizing cursor was set.
   bool SetCursorFor(HWND window);
 
-  bool IsDragging() const { return m_drag.IsActive(); }
-
   // The selected slot's outline, clipped to the preview; drawn after the preview on every paint.
   void DrawOutline(HWND window, HDC dc, const RECT& client) const;
 

@@ -67,7 +67,6 @@ class CCompositor {
 
   // Drawing through the slots' layers (the default) or straight onto the canvas.
   void DrawThroughLayers(bool layered);
-  bool DrawsThroughLayers() const { return m_throughLayers; }
   // Pixel memory the layers hold now.
   size_t LayerBytes() const { return m_layered.LayerBytes(); }
 

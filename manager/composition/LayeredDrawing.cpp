@@ -53,8 +53,6 @@ void LayeredDrawing::Draw(CImage& canvas, ISlotTable& slots, const CanvasChanges
   bool whole = changes.WholeCanvasMarked();
   m_layers.Resize(count);
   m_areas.clear();
-  m_oldPlaces.assign(count, tvq::PixelRect());
-  m_hadPlace.assign(count, false);
   std::vector<SlotPlan> plans(count);
   for (int slot = 0; slot < count; ++slot) {
     plans[slot] = PlanSlot(slot, slots, whole || changes.SlotChanged(slots, slot), width, height);
@@ -77,13 +75,8 @@ LayeredDrawing::SlotPlan LayeredDrawing::PlanSlot(int slot, ISlotTable& slots, b
                                                   int canvasWidth, int canvasHeight) {
   SlotPlan plan;
   plan.changed = changed;
-  tvq::PixelRect old;
-  const bool wasPlaced = m_layers.LastPlace(slot, old);
-  if (wasPlaced) {
-    m_oldPlaces[slot] = old;
-    m_hadPlace[slot] = true;
-  }
-  if (changed && wasPlaced) AddArea(old, canvasWidth, canvasHeight);
+  plan.wasPlaced = m_layers.LastPlace(slot, plan.old);
+  if (changed && plan.wasPlaced) AddArea(plan.old, canvasWidth, canvasHeight);
   CImage* picture = slots.Picture(slot);
   if (picture == nullptr || picture->Bitmap() == nullptr) {
     m_layers.Release(slot);
@@ -131,7 +124,7 @@ bool LayeredDrawing::TouchesAnotherSlot(int slot, const std::vector<SlotPlan>& p
   for (int other = 0; other < static_cast<int>(plans.size()); ++other) {
     if (other == slot || plans[other].picture == nullptr) continue;
     if (Overlap(plans[other].to, plans[slot].to)) return true;
-    if (m_hadPlace[slot] && Overlap(plans[other].to, m_oldPlaces[slot])) return true;
+    if (plans[slot].wasPlaced && Overlap(plans[other].to, plans[slot].old)) return true;
   }
   return false;
 }

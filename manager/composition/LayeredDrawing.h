@@ -41,6 +41,8 @@ class LayeredDrawing {
     bool direct = false;
     bool changed = false;
     bool inPlace = false;  // stretched straight onto the canvas: nothing overlaps it
+    bool wasPlaced = false;  // drawn at the last drawing, at old
+    tvq::PixelRect old;
   };
 
   SlotPlan PlanSlot(int slot, ISlotTable& slots, bool changed, int canvasWidth,
@@ -56,7 +58,4 @@ class LayeredDrawing {
 
   SlotLayers m_layers;
   std::vector<RECT> m_areas;
-  // Where each slot was before this tick, for the overlap test.
-  std::vector<tvq::PixelRect> m_oldPlaces;
-  std::vector<bool> m_hadPlace;
 };
