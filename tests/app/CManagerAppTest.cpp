@@ -197,10 +197,16 @@ TEST(ManagerShutdown, DestroyingTheWindowClosesTheChannelAndEndsTheLoopWithZero)
   }
 }
 
-TEST(ManagerPaint, PreviewFillsExactlyTheBottomRightQuarter) {
+// A hidden Manager window whose painting the tests call on surfaces of their own.
+class ManagerPaint : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(app.CreateMainWindow(SW_HIDE)); }
+
   TempDir folder;
-  CManagerApp app(OwnInstance(), ModuleIn(folder), kChannelPrefix);
-  ASSERT_TRUE(app.CreateMainWindow(SW_HIDE));
+  CManagerApp app{OwnInstance(), ModuleIn(folder), kChannelPrefix};
+};
+
+TEST_F(ManagerPaint, PreviewFillsExactlyTheBottomRightQuarter) {
   FillCanvas(app.Canvas(), 0x20, 0x40, 0xC0);
   const COLORREF preview = RGB(0xC0, 0x40, 0x20);
   const COLORREF white = RGB(255, 255, 255);
@@ -219,10 +225,7 @@ TEST(ManagerPaint, PreviewFillsExactlyTheBottomRightQuarter) {
 }
 
 // Erasing leaves the preview's quarter to the preview, and painting afterwards still reaches it.
-TEST(ManagerPaint, ErasingSparesThePreviewsQuarter) {
-  TempDir folder;
-  CManagerApp app(OwnInstance(), ModuleIn(folder), kChannelPrefix);
-  ASSERT_TRUE(app.CreateMainWindow(SW_HIDE));
+TEST_F(ManagerPaint, ErasingSparesThePreviewsQuarter) {
   FillCanvas(app.Canvas(), 0x20, 0x40, 0xC0);
   Surface surface(200, 100);
   const RECT whole = surface.Rect();
@@ -237,10 +240,7 @@ TEST(ManagerPaint, ErasingSparesThePreviewsQuarter) {
   EXPECT_EQ(RGB(0xC0, 0x40, 0x20), surface.At(150, 75));
 }
 
-TEST(ManagerPaint, StatusTextIsDrawnOverThePreviewWithAnOpaqueBackground) {
-  TempDir folder;
-  CManagerApp app(OwnInstance(), ModuleIn(folder), kChannelPrefix);
-  ASSERT_TRUE(app.CreateMainWindow(SW_HIDE));
+TEST_F(ManagerPaint, StatusTextIsDrawnOverThePreviewWithAnOpaqueBackground) {
   FillCanvas(app.Canvas(), 0, 0, 0);
 
   Surface surface(200, 200);
