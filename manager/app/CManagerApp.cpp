@@ -1,13 +1,10 @@
 #include "manager/app/CManagerApp.h"
 
-#include <windowsx.h>
-
 #include <utility>
 
 #include "channel/ChannelNames.h"
 #include "manager/app/CPreviewGeometry.h"
 #include "manager/composition/TimerInterval.h"
-#include "resources/Resource.h"
 
 namespace {
 
@@ -16,11 +13,8 @@ CManagerApp* g_current = nullptr;
 }  // namespace
 
 CManagerApp::CManagerApp(HINSTANCE instance, std::wstring modulePath, std::wstring channelPrefix)
-    : m_instance(instance),
-      m_modulePath(std::move(modulePath)),
+    : m_modulePath(std::move(modulePath)),
       m_channelPrefix(std::move(channelPrefix)),
-      m_title{},
-      m_className{},
       m_window(nullptr),
       m_slotCount(tvq::kDefaultSlotCount),
       m_outputWidth(0),
@@ -30,14 +24,13 @@ CManagerApp::CManagerApp(HINSTANCE instance, std::wstring modulePath, std::wstri
       m_placementFiles(m_modulePath),
       m_slots(m_placementFiles, m_captureTimers),
       m_keys(m_slots, *this),
-      m_mouse(m_slots, m_keys, m_statusText, m_canvas) {
+      m_mainWindow(*this, instance) {
   if (g_current == nullptr) g_current = this;
 }
 
 CManagerApp::~CManagerApp() {
   // The real program's window is gone by now; a test may end with the window still open.
   if (m_window != nullptr && IsWindow(m_window)) DestroyWindow(m_window);
-  if (m_className[0] != L'\0') UnregisterClassW(m_className, m_instance);
   if (g_current == this) g_current = nullptr;
 }
 
@@ -46,105 +39,12 @@ CManagerApp* CManagerApp::Current() { return g_current; }
 // ---------------------------------------------------------------------------------------------
 // Process entry
 
-bool CManagerApp::CreateMainWindow(int showCommand) {
-  LoadTexts();
-  RegisterWindowClass();
-  // The class menu applies: no menu handle here. WM_CREATE runs the start-up sequence.
-  HWND window = CreateWindowExW(0, m_className, m_title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
-                                CW_USEDEFAULT, 0, nullptr, nullptr, m_instance, nullptr);
-  if (window == nullptr) return false;
-  ShowWindow(window, showCommand);
-  UpdateWindow(window);
-  return true;
-}
+bool CManagerApp::CreateMainWindow(int showCommand) { return m_mainWindow.Create(showCommand); }
 
-int CManagerApp::RunMessageLoop() {
-  HACCEL accelerators = LoadAcceleratorsW(m_instance, MAKEINTRESOURCEW(IDC_TESSAVUEMANAGER));
-  MSG message{};
-  // GetMessageW answers -1 when it fails; taking that for a message would spin for ever.
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (!TranslateAcceleratorW(message.hwnd, accelerators, &message)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-  }
-  return static_cast<int>(message.wParam);
-}
-
-void CManagerApp::LoadTexts() {
-  LoadStringW(m_instance, IDS_APP_TITLE, m_title, kTextLength);
-  LoadStringW(m_instance, IDC_TESSAVUEMANAGER, m_className, kTextLength);
-}
-
-bool CManagerApp::RegisterWindowClass() {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof(windowClass);
-  windowClass.style = CS_HREDRAW | CS_VREDRAW;
-  windowClass.lpfnWndProc = &CManagerApp::WindowProc;
-  windowClass.hInstance = m_instance;
-  windowClass.hIcon = LoadIconW(m_instance, MAKEINTRESOURCEW(IDI_TESSAVUEMANAGER));
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  windowClass.lpszMenuName = MAKEINTRESOURCEW(IDC_TESSAVUEMANAGER);
-  windowClass.lpszClassName = m_className;
-  windowClass.hIconSm = LoadIconW(m_instance, MAKEINTRESOURCEW(IDI_SMALL));
-  return RegisterClassExW(&windowClass) != 0;
-}
+int CManagerApp::RunMessageLoop() { return m_mainWindow.RunMessageLoop(); }
 
 // ---------------------------------------------------------------------------------------------
-// Window procedure
-
-LRESULT CALLBACK CManagerApp::WindowProc(HWND window, UINT message, WPARAM wParam,
-                                         LPARAM lParam) {
-  CManagerApp* app = Current();
-  if (app == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-  switch (message) {
-    case WM_CREATE:
-      app->OnCreate(window);
-      return 0;
-    case WM_DESTROY:
-      app->OnDestroy();
-      return 0;
-    case WM_PAINT:
-      app->OnPaint();
-      return 0;
-    case WM_ERASEBKGND:
-      if (app->OnEraseBackground(reinterpret_cast<HDC>(wParam))) return 1;
-      break;
-    case WM_KEYDOWN:
-      app->OnKeyDown(static_cast<UINT>(wParam));
-      return 0;
-    case WM_KEYUP:
-      app->OnKeyUp();
-      return 0;
-    case WM_COMMAND:
-      if (app->OnCommand(LOWORD(wParam))) return 0;
-      break;
-    case WM_TIMER:
-      app->OnTimer(wParam);
-      return 0;
-    case WM_LBUTTONDOWN:
-      app->OnButtonDown(lParam);
-      return 0;
-    case WM_MOUSEMOVE:
-      app->OnMouseMove(wParam, lParam);
-      return 0;
-    case WM_LBUTTONUP:
-      app->OnButtonUp(wParam, lParam);
-      return 0;
-    case WM_CAPTURECHANGED:
-      app->OnCaptureChanged();
-      return 0;
-    case WM_SETCURSOR:
-      if (reinterpret_cast<HWND>(wParam) == window && app->OnSetCursor(LOWORD(lParam))) {
-        return TRUE;
-      }
-      break;
-    default:
-      break;
-  }
-  return DefWindowProcW(window, message, wParam, lParam);
-}
+// Start-up, shut-down and timers
 
 // No step stops the start-up: whatever failed stays absent and the Manager runs on.
 void CManagerApp::OnCreate(HWND window) {
@@ -169,78 +69,6 @@ void CManagerApp::OnDestroy() {
   m_window = nullptr;
 }
 
-void CManagerApp::OnPaint() {
-  PAINTSTRUCT paint{};
-  HDC dc = BeginPaint(m_window, &paint);
-  const std::wstring statusText = BuildStatusText();
-  RECT client{};
-  GetClientRect(m_window, &client);
-  PaintContent(dc, client, statusText);
-  // After the preview, on every paint: a repaint of part of the preview keeps the outline.
-  m_mouse.DrawOutline(m_window, dc, client);
-  EndPaint(m_window, &paint);
-}
-
-bool CManagerApp::OnEraseBackground(HDC dc) {
-  RECT client{};
-  if (m_window == nullptr || !GetClientRect(m_window, &client)) return false;
-  EraseBackground(dc, client);
-  return true;
-}
-
-void CManagerApp::EraseBackground(HDC dc, const RECT& client) {
-  // The painting that follows uses the same context: its clipping must come back unchanged.
-  const int saved = SaveDC(dc);
-  if (m_canvas.Bitmap() != nullptr) {
-    const RECT preview = CPreviewGeometry(client, m_canvas.Width(), m_canvas.Height()).Preview();
-    ExcludeClipRect(dc, preview.left, preview.top, preview.right, preview.bottom);
-  }
-  FillRect(dc, &client, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
-  RestoreDC(dc, saved);
-}
-
-void CManagerApp::PaintContent(HDC dc, const RECT& client, const std::wstring& statusText) {
-  SetStretchBltMode(dc, HALFTONE);
-  // HALFTONE needs the brush origin set again after the mode is chosen.
-  SetBrushOrgEx(dc, 0, 0, nullptr);
-  if (m_canvas.Bitmap() != nullptr) {
-    const RECT preview = CPreviewGeometry(client, m_canvas.Width(), m_canvas.Height()).Preview();
-    // BeginPaint clips to the invalid part of the quarter, and the stretch computes only what
-    // shows there (a tick invalidates just the part it changed, see InvalidatePreview).
-    m_canvas.Draw(dc, preview.left, preview.top, preview.right - preview.left,
-                  preview.bottom - preview.top, 0, 0, m_canvas.Width(), m_canvas.Height());
-  }
-  // The text is not NUL-terminated for DrawTextW: its length is passed. It is drawn after the
-  // preview with the default opaque background, so a long line covers the preview.
-  RECT textArea = client;
-  DrawTextW(dc, statusText.data(), static_cast<int>(statusText.size()), &textArea, 0);
-}
-
-void CManagerApp::OnKeyDown(UINT virtualKey) {
-  // Esc is no editing key: it only ends a running drag, putting the slot back.
-  if (virtualKey == VK_ESCAPE && m_mouse.CancelDrag(m_window)) return;
-  // Ctrl is read when the key is handled: held while pressing, it selects the fine steps.
-  m_keys.OnKeyDown(virtualKey, GetKeyState(VK_CONTROL) < 0);
-}
-
-// Every key release repaints, so each change made by a key shows once the key is let go; held
-// keys repeat their action without repainting in between.
-void CManagerApp::OnKeyUp() { InvalidateRect(m_window, nullptr, TRUE); }
-
-bool CManagerApp::OnCommand(WORD command) {
-  switch (command) {
-    case IDM_ABOUT:
-      DialogBoxParamW(m_instance, MAKEINTRESOURCEW(IDD_ABOUTBOX), m_window, &CManagerApp::AboutProc,
-                      0);
-      return true;
-    case IDM_EXIT:
-      DestroyWindow(m_window);
-      return true;
-    default:
-      return false;
-  }
-}
-
 void CManagerApp::OnTimer(UINT_PTR timerId) {
   if (timerId == tvq::kCompositingTimerId) {
     CompositeTick();
@@ -249,53 +77,6 @@ void CManagerApp::OnTimer(UINT_PTR timerId) {
   const int slot = tvq::SlotOfCaptureTimer(timerId, m_slotCount);
   if (slot >= 0) CaptureTick(slot);
 }
-
-namespace {
-
-// Client coordinates are signed: while the mouse is captured they go negative left of and above
-// the window.
-POINT PointOf(LPARAM position) { return POINT{GET_X_LPARAM(position), GET_Y_LPARAM(position)}; }
-
-}  // namespace
-
-void CManagerApp::OnButtonDown(LPARAM position) {
-  m_mouse.OnButtonDown(m_window, PointOf(position));
-}
-
-void CManagerApp::OnMouseMove(WPARAM keys, LPARAM position) {
-  m_mouse.OnMove(m_window, PointOf(position), (keys & MK_SHIFT) != 0);
-}
-
-void CManagerApp::OnButtonUp(WPARAM keys, LPARAM position) {
-  m_mouse.OnButtonUp(m_window, PointOf(position), (keys & MK_SHIFT) != 0);
-}
-
-void CManagerApp::OnCaptureChanged() { m_mouse.OnCaptureChanged(); }
-
-bool CManagerApp::OnSetCursor(WORD hitArea) {
-  return hitArea == HTCLIENT && m_mouse.SetCursorFor(m_window);
-}
-
-INT_PTR CALLBACK CManagerApp::AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  switch (message) {
-    case WM_INITDIALOG:
-      return TRUE;
-    case WM_COMMAND: {
-      const WORD command = LOWORD(wParam);
-      if (command == IDOK || command == IDCANCEL) {
-        EndDialog(dialog, command);
-        return TRUE;
-      }
-      break;
-    }
-    default:
-      break;
-  }
-  return FALSE;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Start-up and shut-down steps
 
 void CManagerApp::ReadSettings() {
   m_iniPath = m_modulePath.empty() ? std::wstring()
@@ -383,15 +164,21 @@ void CManagerApp::SaveAndClearAllSlots() {
   for (int slot = 0; slot < m_slots.SlotCount(); ++slot) m_slots.SaveAndClear(slot);
 }
 
-std::wstring CManagerApp::BuildStatusText() {
-  m_statusText.Build(m_canvas.Width(), m_canvas.Height(), m_framePerSecond, m_slots, m_keys);
-  return m_statusText.ToString();
+bool CManagerApp::FillSlot(int slot, int kind) { return AfterFill(slot, m_slots.Fill(slot, kind)); }
+
+bool CManagerApp::FillSlotWithWindow(int slot, HWND window) {
+  return AfterFill(slot, m_slots.FillWithWindow(slot, window));
 }
 
-bool CManagerApp::FillSlot(int slot, int kind) {
-  const bool filled = m_slots.Fill(slot, kind);
-  if (filled) MarkSlotChanged(slot);
-  return filled;
+bool CManagerApp::FillSlotWithCamera(int slot, const tvq::CameraRequest& request) {
+  return AfterFill(slot, m_slots.FillWithCamera(slot, request));
+}
+
+bool CManagerApp::AfterFill(int slot, bool filled) {
+  if (!filled) return false;
+  MarkSlotChanged(slot);
+  m_mainWindow.RepaintAll();
+  return true;
 }
 
 bool CManagerApp::SaveAndClearSlot(int slot) {

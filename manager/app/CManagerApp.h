@@ -6,19 +6,19 @@
 #include <string>
 
 #include "channel/CSharedMemory.h"
-#include "manager/app/CPreviewMouse.h"
+#include "manager/app/CMainWindow.h"
 #include "manager/app/CSlotKeys.h"
-#include "manager/app/CStatusText.h"
 #include "manager/app/Settings.h"
 #include "manager/app/TimerIds.h"
 #include "manager/capture/CImage.h"
 #include "manager/composition/CCompositor.h"
 #include "manager/composition/CSlots.h"
 
-// The Manager's process-wide state and its main window: entry steps, the window procedure's
-// handlers and the About box. One instance exists while the program runs; the window procedure
-// reaches it through Current(). It gives the slots their placement files and capture timers, and
-// the editing keys their actions (ISlotKeyActions).
+// The Manager's process-wide state: the start-up and shut-down sequences, the canvas, the channel,
+// the compositing and capture timers, and the slots. One instance exists while the program runs;
+// its main window (CMainWindow) reaches it through Current() and hands it the creation,
+// destruction and timer messages. It gives the slots their placement files and capture timers,
+// and the editing keys their actions (ISlotKeyActions).
 //
 // Threads: everything runs on the GUI thread, inside the window procedure; timer, key and paint
 // messages are handled one at a time, so no member needs a lock.
@@ -42,35 +42,16 @@ class CManagerApp : private ISlotKeyActions {
   // Runs until WM_QUIT; returns its exit code.
   int RunMessageLoop();
 
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  static INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-
-  // Window procedure handlers.
+  // What the window hands over: its creation runs the start-up sequence, its destruction saves
+  // and clears every slot and closes the channel.
   void OnCreate(HWND window);
   void OnDestroy();
-  void OnPaint();
-  // WM_ERASEBKGND: true when the background was erased here.
-  bool OnEraseBackground(HDC dc);
-  void OnKeyDown(UINT virtualKey);
-  void OnKeyUp();
-  // False when the command is not the Manager's and goes to DefWindowProcW.
-  bool OnCommand(WORD command);
   void OnTimer(UINT_PTR timerId);
-  // The mouse: forwarded to the preview's mouse handling. OnSetCursor is false when the class
-  // cursor applies.
-  void OnButtonDown(LPARAM position);
-  void OnMouseMove(WPARAM keys, LPARAM position);
-  void OnButtonUp(WPARAM keys, LPARAM position);
-  void OnCaptureChanged();
-  bool OnSetCursor(WORD hitArea);
 
-  // The picture part of painting: the canvas as a preview in the bottom-right quarter of client,
-  // then statusText over the whole client rectangle.
-  void PaintContent(HDC dc, const RECT& client, const std::wstring& statusText);
-  // Fills client with the window's background, except the preview's quarter while there is a
-  // canvas to cover it: a drag repaints on every pointer move, and erasing the preview first would
-  // make it flicker.
-  void EraseBackground(HDC dc, const RECT& client);
+  // Fill an empty slot without asking (a pick from a list, a slot brought back): as the keys do
+  // after the user's Yes, then the whole window repaints.
+  bool FillSlotWithWindow(int slot, HWND window);
+  bool FillSlotWithCamera(int slot, const tvq::CameraRequest& request);
 
   HWND Window() const { return m_window; }
   const std::wstring& IniPath() const { return m_iniPath; }
@@ -83,16 +64,14 @@ class CManagerApp : private ISlotKeyActions {
   CSlots& Slots() { return m_slots; }
   // Null before start-up.
   CCompositor* Compositor() { return m_compositor ? &*m_compositor : nullptr; }
+  CSlotKeys& Keys() { return m_keys; }
   const CSlotKeys& Keys() const { return m_keys; }
+  double FramePerSecond() const { return m_framePerSecond; }
+  CMainWindow& MainWindow() { return m_mainWindow; }
   // The text as drawn by the last paint.
-  const CStatusText& StatusText() const { return m_statusText; }
-
-  static constexpr int kTextLength = 100;
+  const CStatusText& StatusText() const { return m_mainWindow.StatusText(); }
 
  private:
-  void LoadTexts();
-  bool RegisterWindowClass();
-
   void ReadSettings();
   void CreateCanvas();
   void OpenChannel();
@@ -104,8 +83,10 @@ class CManagerApp : private ISlotKeyActions {
   void InvalidatePreview();
   void CaptureTick(int slot);
   void MarkSlotChanged(int slot);
+  // What follows every fill: the slot is drawn anew and the status text shows it at once (a
+  // fill by key ends in a question box, which takes the key's release).
+  bool AfterFill(int slot, bool filled);
   void SaveAndClearAllSlots();
-  std::wstring BuildStatusText();
 
   // ISlotKeyActions: what the editing keys start, on this window and this canvas.
   bool FillSlot(int slot, int kind) override;
@@ -113,12 +94,9 @@ class CManagerApp : private ISlotKeyActions {
   void RestartCaptureTimer(int slot) override;
   void ClearCanvas() override;
 
-  HINSTANCE m_instance;
   std::wstring m_modulePath;
   std::wstring m_channelPrefix;
   std::wstring m_iniPath;
-  wchar_t m_title[kTextLength];
-  wchar_t m_className[kTextLength];
   HWND m_window;
 
   int m_slotCount;
@@ -139,9 +117,8 @@ class CManagerApp : private ISlotKeyActions {
   // Built with the app, before the window: camera sources initialise COM for this thread.
   CSlots m_slots;
   CSlotKeys m_keys;
-  CStatusText m_statusText;
-  // Selecting, moving and resizing slots with the mouse, and the selection's outline.
-  CPreviewMouse m_mouse;
   // Made at start-up, once the configured output size is known.
   std::optional<CCompositor> m_compositor;
+  // Last: it works on the slots, keys and canvas above.
+  CMainWindow m_mainWindow;
 };

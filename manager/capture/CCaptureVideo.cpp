@@ -8,18 +8,60 @@
 CCaptureVideo::~CCaptureVideo() { ReleaseGraph(); }
 
 bool CCaptureVideo::Select() {
+  return BuildAndRun([this] { return BuildGraph(); });
+}
+
+bool CCaptureVideo::Open(const tvq::CameraRequest& request) {
+  m_prompt.SetQuiet(true);
+  const bool running = BuildAndRun([this, &request] { return BuildGraphQuietly(request); });
+  m_prompt.SetQuiet(false);
+  return running;
+}
+
+template <typename Build>
+bool CCaptureVideo::BuildAndRun(Build build) {
   if (m_selecting) return false;
   ReleaseGraph();
   bool running = false;
   {
     tvq::SelectGuard guard(m_selecting);
-    if (BuildGraph()) {
+    if (build()) {
       m_graph.Run();
       running = true;
     }
   }
   if (!running) ReleaseGraph();
   return running;
+}
+
+bool CCaptureVideo::BuildGraphQuietly(const tvq::CameraRequest& request) {
+  Microsoft::WRL::ComPtr<IBaseFilter> device;
+  if (!CreateGraph() ||
+      !m_device.ChooseQuietly(request.devicePath, request.friendlyName, m_prompt, device) ||
+      !m_graph.AddDevice(std::move(device), m_prompt)) {
+    return false;
+  }
+  Microsoft::WRL::ComPtr<IAMCrossbar> crossbar = m_graph.FindCrossbar();
+  m_routed = crossbar != nullptr;
+  if (crossbar && !m_crossbar.RouteQuietly(*crossbar.Get(), request.crossbarOutput,
+                                           request.crossbarInput, m_prompt)) {
+    return false;
+  }
+  if (!AddSampleGrabber() || !AddRenderer()) return false;
+  m_graph.RequestCaptureFormat(request.format);
+  return RenderCaptureStream() && PrepareFrameBuffer();
+}
+
+tvq::CameraRequest CCaptureVideo::OpenedWith() const {
+  tvq::CameraRequest opened;
+  opened.devicePath = m_device.DevicePath();
+  opened.friendlyName = m_device.FriendlyName();
+  if (m_routed) {
+    opened.crossbarOutput = m_crossbar.ChosenOutputPin();
+    opened.crossbarInput = m_crossbar.ChosenInputPin();
+  }
+  opened.format = m_graph.CaptureFormat();
+  return opened;
 }
 
 bool CCaptureVideo::BuildGraph() {
@@ -48,6 +90,7 @@ bool CCaptureVideo::Capture() {
 void CCaptureVideo::ReleaseGraph() {
   if (m_selecting) return;
   m_graph.Release();
+  m_routed = false;
   m_frameBuffer.Free();
   m_device.Clear();
   m_prompt.ClearResult();
@@ -64,6 +107,7 @@ bool CCaptureVideo::ChooseDevice() {
 bool CCaptureVideo::RouteCrossbar() {
   Microsoft::WRL::ComPtr<IAMCrossbar> crossbar = m_graph.FindCrossbar();
   // Most devices have no crossbar upstream: nothing to route.
+  m_routed = crossbar != nullptr;
   if (!crossbar) return true;
   return m_crossbar.Route(*crossbar.Get(), m_prompt, m_device.FriendlyName());
 }

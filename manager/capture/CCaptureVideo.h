@@ -5,6 +5,7 @@
 #include "manager/capture/CImage.h"
 #include "manager/capture/CameraGraph.h"
 #include "manager/capture/CameraPrompt.h"
+#include "manager/capture/CameraRequest.h"
 #include "manager/capture/ComApartment.h"
 #include "manager/capture/CrossbarRouter.h"
 #include "manager/capture/DeviceChooser.h"
@@ -36,6 +37,11 @@ class CCaptureVideo {
   // cancelled or said No throughout, a step failed (the graph is then released), or a Select of
   // this object is already waiting for an answer.
   bool Select();
+  // Opens the requested device without asking anything and without property pages: routed as
+  // requested, its capture pin asked for the requested format (its own where it refuses). True
+  // when the graph runs; false when the device is not there or a step failed (nothing is shown,
+  // LastResult keeps the failing call's result).
+  bool Open(const tvq::CameraRequest& request);
   // Copies the latest sample into the picture; a sample shorter than one whole picture of the
   // connected format is skipped and the previous frame drawn again. False only when nothing is
   // selected.
@@ -71,6 +77,9 @@ class CCaptureVideo {
   const wchar_t* SectionName() const { return m_device.SectionName(); }
   const wchar_t* DisplayName() const { return m_device.FriendlyName(); }
 
+  // What the running camera was opened with: its device, crossbar route and capture format.
+  tvq::CameraRequest OpenedWith() const;
+
   HRESULT LastResult() const { return m_prompt.LastResult(); }
   bool HasGraph() const { return m_graph.IsCreated(); }
   bool IsSelecting() const { return m_selecting; }
@@ -82,6 +91,10 @@ class CCaptureVideo {
 
  private:
   bool BuildGraph();
+  bool BuildGraphQuietly(const tvq::CameraRequest& request);
+  // Select and Open: builds with build, runs the graph, releases everything on failure.
+  template <typename Build>
+  bool BuildAndRun(Build build);
 
   // First in, last out: the graph is released before COM is uninitialised.
   tvq::ComApartment m_apartment;
@@ -93,4 +106,6 @@ class CCaptureVideo {
   tvq::FrameBuffer m_frameBuffer;
   CImage picture;
   bool m_selecting = false;
+  // Whether the running graph went through a crossbar.
+  bool m_routed = false;
 };

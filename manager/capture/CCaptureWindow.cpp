@@ -4,6 +4,7 @@
 
 #include "manager/capture/SelectGuard.h"
 #include "manager/capture/WindowBlit.h"
+#include "manager/capture/WindowCandidates.h"
 
 namespace {
 
@@ -18,9 +19,8 @@ bool CCaptureWindow::Select() {
   // The first window in Z order is the one the user just pressed the key in; it is never offered.
   HWND first = GetTopWindow(GetDesktopWindow());
   if (first == nullptr) return false;
-  for (HWND window = GetWindow(first, GW_HWNDNEXT); window != nullptr;
-       window = GetWindow(window, GW_HWNDNEXT)) {
-    if (!IsEligible(window)) continue;
+  for (HWND window = tvq::NextWindowCandidate(first); window != nullptr;
+       window = tvq::NextWindowCandidate(window)) {
     const int answer = Ask(window);
     if (answer == IDYES) return Choose(window);
     if (answer != IDNO) return false;
@@ -28,15 +28,15 @@ bool CCaptureWindow::Select() {
   return false;
 }
 
-bool CCaptureWindow::IsEligible(HWND window) {
-  return IsWindowVisible(window) &&
-         (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) == 0;
-}
-
 int CCaptureWindow::Ask(HWND window) {
   wchar_t title[kTitleUnits] = {};
   GetWindowTextW(window, title, kTitleUnits);
   return tvq::AskUser(m_messageBox, title, kChooseWindowCaption, MB_YESNOCANCEL | MB_ICONQUESTION);
+}
+
+bool CCaptureWindow::Attach(HWND window) {
+  if (m_selecting || !IsWindow(window)) return false;
+  return Choose(window);
 }
 
 bool CCaptureWindow::Choose(HWND window) {

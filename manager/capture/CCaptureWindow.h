@@ -26,6 +26,9 @@ class CCaptureWindow {
   // answered No throughout, there was nothing to offer, or a Select of this object is already
   // waiting for an answer.
   bool Select();
+  // Takes the given window without asking, as if it had been answered Yes. False when it no
+  // longer exists or a Select of this object is waiting for an answer.
+  bool Attach(HWND window);
   // Copies the window into the picture at its current size and rereads its title; false (and
   // nothing changed) once the window no longer exists.
   bool Capture();
@@ -43,7 +46,6 @@ class CCaptureWindow {
   void SetMessageBox(tvq::MessageBoxFn messageBox) { m_messageBox = std::move(messageBox); }
 
  private:
-  static bool IsEligible(HWND window);
   // The answer to the question about one window.
   int Ask(HWND window);
   bool Choose(HWND window);

@@ -1,6 +1,8 @@
 #include "manager/capture/CameraGraph.h"
 
+#include <cstdlib>
 #include <utility>
+#include <vector>
 
 using Microsoft::WRL::ComPtr;
 
@@ -81,6 +83,60 @@ bool CameraGraph::AddRenderer(CameraPrompt& prompt) {
   m_renderer = std::move(renderer);
   m_videoWindow = std::move(videoWindow);
   return true;
+}
+
+ComPtr<IAMStreamConfig> CameraGraph::CaptureConfig() const {
+  ComPtr<IAMStreamConfig> config;
+  if (FAILED(m_builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, m_device.Get(),
+                                      IID_IAMStreamConfig,
+                                      reinterpret_cast<void**>(config.GetAddressOf())))) {
+    return nullptr;
+  }
+  return config;
+}
+
+bool CameraGraph::RequestCaptureFormat(const CameraFormat& format) {
+  ComPtr<IAMStreamConfig> config = CaptureConfig();
+  if (!format.IsSet() || !config) return false;
+  int count = 0;
+  int capsSize = 0;
+  if (config->GetNumberOfCapabilities(&count, &capsSize) != S_OK) return false;
+  std::vector<BYTE> caps(static_cast<size_t>(capsSize > 0 ? capsSize : 1));
+  for (int i = 0; i < count; ++i) {
+    AM_MEDIA_TYPE* offered = nullptr;
+    // GetStreamCaps may answer S_FALSE for an index past the end: compare with S_OK.
+    if (config->GetStreamCaps(i, &offered, caps.data()) != S_OK || offered == nullptr) continue;
+    UniqueMediaType type(offered);
+    if (type.Get()->formattype != FORMAT_VideoInfo || type.Get()->pbFormat == nullptr ||
+        type.Get()->cbFormat < sizeof(VIDEOINFOHEADER) || type.Get()->subtype != format.subtype) {
+      continue;
+    }
+    auto* info = reinterpret_cast<VIDEOINFOHEADER*>(type.Get()->pbFormat);
+    if (info->bmiHeader.biWidth != format.width || labs(info->bmiHeader.biHeight) != format.height) {
+      continue;
+    }
+    if (format.interval > 0) info->AvgTimePerFrame = format.interval;
+    if (config->SetFormat(type.Get()) == S_OK) return true;
+  }
+  return false;
+}
+
+CameraFormat CameraGraph::CaptureFormat() const {
+  CameraFormat format;
+  ComPtr<IAMStreamConfig> config = m_builder ? CaptureConfig() : nullptr;
+  AM_MEDIA_TYPE* current = nullptr;
+  if (!config || config->GetFormat(&current) != S_OK || current == nullptr) return format;
+  UniqueMediaType type(current);
+  if (type.Get()->formattype != FORMAT_VideoInfo || type.Get()->pbFormat == nullptr ||
+      type.Get()->cbFormat < sizeof(VIDEOINFOHEADER)) {
+    return format;
+  }
+  const auto* info = reinterpret_cast<const VIDEOINFOHEADER*>(type.Get()->pbFormat);
+  format.width = info->bmiHeader.biWidth;
+  format.height = labs(info->bmiHeader.biHeight);
+  format.subtype = type.Get()->subtype;
+  format.interval = info->AvgTimePerFrame;
+  return format;
 }
 
 bool CameraGraph::RenderCaptureStream(CameraPrompt& prompt) {

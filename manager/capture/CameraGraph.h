@@ -4,6 +4,7 @@
 
 #include "common/Lifetime.h"
 #include "manager/capture/CameraPrompt.h"
+#include "manager/capture/CameraRequest.h"
 #include "manager/capture/SampleGrabber.h"
 
 namespace tvq {
@@ -23,6 +24,11 @@ class CameraGraph {
   Microsoft::WRL::ComPtr<IAMCrossbar> FindCrossbar() const;
   bool AddSampleGrabber(CameraPrompt& prompt);
   bool AddRenderer(CameraPrompt& prompt);
+  // Asks the capture pin for format among the formats it lists; false (the device's own format
+  // then applies) when it lists none such or refuses it.
+  bool RequestCaptureFormat(const CameraFormat& format);
+  // The format the capture pin works with now; unset when the pin does not say.
+  CameraFormat CaptureFormat() const;
   // Connects the device's capture pin to the grabber, through whatever converters it needs.
   bool RenderCaptureStream(CameraPrompt& prompt);
   // Reads the type the grabber connected with; anything but a video-info format is refused.
@@ -41,6 +47,9 @@ class CameraGraph {
   long ConnectedSampleSize() const;
 
  private:
+  // The stream configuration of the device's video capture pin; null when it has none.
+  Microsoft::WRL::ComPtr<IAMStreamConfig> CaptureConfig() const;
+
   Microsoft::WRL::ComPtr<IGraphBuilder> m_graph;
   Microsoft::WRL::ComPtr<ICaptureGraphBuilder2> m_builder;
   Microsoft::WRL::ComPtr<IMediaControl> m_control;

@@ -15,6 +15,7 @@ constexpr size_t kErrorUnits = 100;
 }  // namespace
 
 int CameraPrompt::Ask(const wchar_t* text, const wchar_t* caption, UINT type) const {
+  if (m_quiet) return IDCANCEL;
   return AskUser(m_messageBox, text, caption, type);
 }
 

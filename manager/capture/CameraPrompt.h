@@ -24,10 +24,14 @@ class CameraPrompt {
 
   // The Manager keeps the default (real boxes without owner); tests answer in its place.
   void SetMessageBox(MessageBoxFn messageBox);
+  // A quiet prompt shows nothing: every question is answered Cancel and errors are only kept as
+  // the last result (a camera opened without the user, at start-up or from a list).
+  void SetQuiet(bool quiet) { m_quiet = quiet; }
 
  private:
   MessageBoxFn m_messageBox = &ShowOwnerlessMessageBox;
   HRESULT m_lastResult = 0;
+  bool m_quiet = false;
 };
 
 }  // namespace tvq

@@ -32,6 +32,47 @@ bool CrossbarRouter::Route(IAMCrossbar& crossbar, CameraPrompt& prompt, const wc
   return true;
 }
 
+bool CrossbarRouter::RouteQuietly(IAMCrossbar& crossbar, long outputPin, long inputPin,
+                                  CameraPrompt& prompt) {
+  m_outputPinCount = -1;
+  m_inputPinCount = -1;
+  crossbar.get_PinCounts(&m_outputPinCount, &m_inputPinCount);
+  if (outputPin < 0) outputPin = FirstVideoPin(crossbar, false, m_outputPinCount);
+  if (inputPin < 0) inputPin = FirstVideoPin(crossbar, true, m_inputPinCount);
+  if (outputPin < 0 || outputPin >= m_outputPinCount || inputPin < 0 ||
+      inputPin >= m_inputPinCount) {
+    return false;
+  }
+  long type = 0;
+  m_chosenOutputPin = outputPin;
+  m_chosenInputPin = inputPin;
+  m_relatedOutputPin = -1;
+  m_relatedInputPin = -1;
+  crossbar.get_CrossbarPinInfo(FALSE, outputPin, &m_relatedOutputPin, &type);
+  crossbar.get_CrossbarPinInfo(TRUE, inputPin, &m_relatedInputPin, &type);
+  HRESULT hr = crossbar.CanRoute(outputPin, inputPin);
+  if (hr == S_OK) hr = crossbar.Route(outputPin, inputPin);
+  if (hr != S_OK) return prompt.Report(hr);
+  // The sound that goes with the picture, where there is any: its route is no reason to fail.
+  if (crossbar.CanRoute(m_relatedOutputPin, m_relatedInputPin) == S_OK) {
+    crossbar.Route(m_relatedOutputPin, m_relatedInputPin);
+  }
+  return true;
+}
+
+// Video connector types are numbered below the audio ones (PhysConn_Audio_Tuner, 0x1000).
+long CrossbarRouter::FirstVideoPin(IAMCrossbar& crossbar, bool input, long count) {
+  for (long i = 0; i < count; ++i) {
+    long related = -1;
+    long type = -1;
+    if (SUCCEEDED(crossbar.get_CrossbarPinInfo(input ? TRUE : FALSE, i, &related, &type)) &&
+        type >= 0 && type < PhysConn_Audio_Tuner) {
+      return i;
+    }
+  }
+  return -1;
+}
+
 // Asks about each crossbar pin of one direction until one is answered Yes. Output pins can be
 // cancelled; input pins are Yes or No only.
 bool CrossbarRouter::ChoosePin(IAMCrossbar& crossbar, const CameraPrompt& prompt,

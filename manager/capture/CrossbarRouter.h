@@ -17,6 +17,10 @@ class CrossbarRouter {
   // in the captions, and routes. False on Cancel, on No throughout, or when the crossbar refuses
   // a route (reported through prompt).
   bool Route(IAMCrossbar& crossbar, CameraPrompt& prompt, const wchar_t* deviceName);
+  // Routes without asking: the given output and input pins, or for -1 the first video pin of
+  // that direction, and their related pins where the crossbar allows it. False when a pin is out
+  // of range or the crossbar refuses the video route.
+  bool RouteQuietly(IAMCrossbar& crossbar, long outputPin, long inputPin, CameraPrompt& prompt);
 
   // The display name of a crossbar connector type (PhysicalConnectorType).
   static const wchar_t* PhysicalTypeName(long type);
@@ -29,6 +33,7 @@ class CrossbarRouter {
   long RelatedInputPin() const { return m_relatedInputPin; }
 
  private:
+  static long FirstVideoPin(IAMCrossbar& crossbar, bool input, long count);
   bool ChoosePin(IAMCrossbar& crossbar, const CameraPrompt& prompt, const wchar_t* deviceName,
                  bool input);
 

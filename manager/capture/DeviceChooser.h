@@ -3,7 +3,10 @@
 #include <strmif.h>
 #include <wrl/client.h>
 
+#include <string>
+
 #include "manager/capture/CameraPrompt.h"
+#include "manager/capture/VideoDevices.h"
 
 namespace tvq {
 
@@ -20,6 +23,10 @@ class DeviceChooser {
   // otherwise. False on Cancel, on No throughout, when the system has no device (said so in a
   // box of its own) and when a call fails (reported through prompt).
   bool Choose(CameraPrompt& prompt, Microsoft::WRL::ComPtr<IBaseFilter>& device);
+  // Binds the device with this DevicePath (else this FriendlyName) without asking. False when no
+  // such device is there now; a failing call is reported through prompt.
+  bool ChooseQuietly(const std::wstring& devicePath, const std::wstring& friendlyName,
+                     CameraPrompt& prompt, Microsoft::WRL::ComPtr<IBaseFilter>& device);
   void Clear();
 
   const wchar_t* FriendlyName() const { return m_friendlyName; }
@@ -30,7 +37,9 @@ class DeviceChooser {
   const wchar_t* SectionName() const;
 
  private:
-  void ReadTexts(IMoniker& moniker);
+  void TakeTexts(const VideoDevice& candidate);
+  static bool Bind(const VideoDevice& candidate, CameraPrompt& prompt,
+                   Microsoft::WRL::ComPtr<IBaseFilter>& device);
   int AskAbout(const CameraPrompt& prompt) const;
 
   wchar_t m_friendlyName[kTextUnits] = {};

@@ -24,9 +24,23 @@ bool CSlots::Reset(int count) {
 }
 
 bool CSlots::Fill(int slot, int kind) {
+  return FillUsing(slot, kind, [this, slot, kind] { return SelectSource(slot, kind); });
+}
+
+bool CSlots::FillWithWindow(int slot, HWND window) {
+  return FillUsing(slot, tvq::kWindowSlot,
+                   [this, slot, window] { return m_windows[slot].Attach(window); });
+}
+
+bool CSlots::FillWithCamera(int slot, const tvq::CameraRequest& request) {
+  return FillUsing(slot, tvq::kCameraSlot,
+                   [this, slot, &request] { return m_cameras[slot].Open(request); });
+}
+
+bool CSlots::FillUsing(int slot, int kind, const std::function<bool()>& choose) {
   if (!IsSlot(slot) || m_kinds[slot] != tvq::kEmptySlot || m_filling[slot]) return false;
   m_filling[slot] = true;
-  const bool chosen = SelectSource(slot, kind);
+  const bool chosen = choose();
   m_filling[slot] = false;
   if (!chosen) return false;
   // The window may have been closed while the user was choosing: the slot would then be filled

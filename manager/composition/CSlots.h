@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "manager/capture/CCaptureDesktop.h"
@@ -33,6 +34,11 @@ class CSlots : public ISlotTable {
   // and starts its capture timer. False when the slot is occupied (or being filled), the kind is
   // unknown, the user chose nothing, or the timers can no longer run.
   bool Fill(int slot, int kind);
+  // Fill without asking: the given window, or the requested camera, takes the place of the
+  // user's answers; everything after the choice is as for Fill. A window that is gone, or a
+  // camera that is not there or does not start, fills nothing.
+  bool FillWithWindow(int slot, HWND window);
+  bool FillWithCamera(int slot, const tvq::CameraRequest& request);
   // Stops the capture timer, saves the placement under the source's section, releases a camera's
   // graph and empties the slot. False for an empty slot.
   bool SaveAndClear(int slot);
@@ -68,6 +74,8 @@ class CSlots : public ISlotTable {
  private:
   bool IsSlot(int slot) const { return slot >= 0 && slot < SlotCount(); }
   bool SelectSource(int slot, int kind);
+  // Fill's steps around choosing: choose() picks the source of the slot's object of that kind.
+  bool FillUsing(int slot, int kind, const std::function<bool()>& choose);
   // The section the slot's current source is saved under.
   std::wstring SectionOf(int slot, int kind) const;
 

@@ -214,7 +214,7 @@ TEST_F(ManagerPaint, PreviewFillsExactlyTheBottomRightQuarter) {
   // Odd sizes: the halves are truncated, so the quarter is 100 x 50 at (100, 50) and the last
   // column and row stay untouched.
   Surface surface(201, 101);
-  app.PaintContent(surface.Dc(), surface.Rect(), std::wstring());
+  app.MainWindow().PaintContent(surface.Dc(), surface.Rect(), std::wstring());
   EXPECT_EQ(preview, surface.At(100, 50));
   EXPECT_EQ(preview, surface.At(199, 99));
   EXPECT_EQ(white, surface.At(99, 50));
@@ -232,11 +232,11 @@ TEST_F(ManagerPaint, ErasingSparesThePreviewsQuarter) {
   tvq::UniqueGdiObject red(CreateSolidBrush(RGB(255, 0, 0)));
   FillRect(surface.Dc(), &whole, static_cast<HBRUSH>(red.Get()));
 
-  app.EraseBackground(surface.Dc(), whole);
+  app.MainWindow().EraseBackground(surface.Dc(), whole);
   EXPECT_EQ(GetSysColor(COLOR_WINDOW), surface.At(10, 10));
   EXPECT_EQ(GetSysColor(COLOR_WINDOW), surface.At(150, 49));
   EXPECT_EQ(RGB(255, 0, 0), surface.At(150, 75));
-  app.PaintContent(surface.Dc(), whole, std::wstring());
+  app.MainWindow().PaintContent(surface.Dc(), whole, std::wstring());
   EXPECT_EQ(RGB(0xC0, 0x40, 0x20), surface.At(150, 75));
 }
 
@@ -249,7 +249,7 @@ TEST_F(ManagerPaint, StatusTextIsDrawnOverThePreviewWithAnOpaqueBackground) {
   // Blank lines down to the lower half, then a line of spaces wider than the surface.
   const int lines = 100 / metrics.tmHeight + 1;
   const std::wstring text = std::wstring(lines, L'\n') + std::wstring(200, L' ');
-  app.PaintContent(surface.Dc(), surface.Rect(), text);
+  app.MainWindow().PaintContent(surface.Dc(), surface.Rect(), text);
 
   const int lineMiddle = lines * metrics.tmHeight + metrics.tmHeight / 2;
   ASSERT_LT(lineMiddle, 200);

@@ -1,0 +1,209 @@
+#include "manager/app/CMainWindow.h"
+
+#include <windowsx.h>
+
+#include "manager/app/CManagerApp.h"
+#include "manager/app/CPreviewGeometry.h"
+#include "resources/Resource.h"
+
+namespace {
+
+// Client coordinates are signed: while the mouse is captured they go negative left of and above
+// the window.
+POINT PointOf(LPARAM position) { return POINT{GET_X_LPARAM(position), GET_Y_LPARAM(position)}; }
+
+bool ShiftIn(WPARAM keys) { return (keys & MK_SHIFT) != 0; }
+
+}  // namespace
+
+CMainWindow::CMainWindow(CManagerApp& app, HINSTANCE instance)
+    : m_app(app),
+      m_instance(instance),
+      m_title{},
+      m_className{},
+      m_mouse(app.Slots(), app.Keys(), m_statusText, app.Canvas()) {}
+
+CMainWindow::~CMainWindow() {
+  if (m_className[0] != L'\0') UnregisterClassW(m_className, m_instance);
+}
+
+HWND CMainWindow::Window() const { return m_app.Window(); }
+
+bool CMainWindow::Create(int showCommand) {
+  LoadStringW(m_instance, IDS_APP_TITLE, m_title, kTextLength);
+  LoadStringW(m_instance, IDC_TESSAVUEMANAGER, m_className, kTextLength);
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.lpfnWndProc = &CMainWindow::WindowProc;
+  windowClass.hInstance = m_instance;
+  windowClass.hIcon = LoadIconW(m_instance, MAKEINTRESOURCEW(IDI_TESSAVUEMANAGER));
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  windowClass.lpszMenuName = MAKEINTRESOURCEW(IDC_TESSAVUEMANAGER);
+  windowClass.lpszClassName = m_className;
+  windowClass.hIconSm = LoadIconW(m_instance, MAKEINTRESOURCEW(IDI_SMALL));
+  RegisterClassExW(&windowClass);
+  // The class menu applies: no menu handle here. WM_CREATE runs the start-up sequence.
+  HWND window = CreateWindowExW(0, m_className, m_title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
+                                CW_USEDEFAULT, 0, nullptr, nullptr, m_instance, nullptr);
+  if (window == nullptr) return false;
+  ShowWindow(window, showCommand);
+  UpdateWindow(window);
+  return true;
+}
+
+int CMainWindow::RunMessageLoop() {
+  HACCEL accelerators = LoadAcceleratorsW(m_instance, MAKEINTRESOURCEW(IDC_TESSAVUEMANAGER));
+  MSG message{};
+  // GetMessageW answers -1 when it fails; taking that for a message would spin for ever.
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (!TranslateAcceleratorW(message.hwnd, accelerators, &message)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+  return static_cast<int>(message.wParam);
+}
+
+LRESULT CALLBACK CMainWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                         LPARAM lParam) {
+  CManagerApp* app = CManagerApp::Current();
+  LRESULT result = 0;
+  if (app != nullptr && app->MainWindow().Dispatch(window, message, wParam, lParam, result)) {
+    return result;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool CMainWindow::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                           LRESULT& result) {
+  switch (message) {
+    case WM_CREATE: m_app.OnCreate(window); return true;
+    case WM_DESTROY: m_app.OnDestroy(); return true;
+    case WM_TIMER: m_app.OnTimer(wParam); return true;
+    case WM_PAINT: OnPaint(); return true;
+    case WM_ERASEBKGND:
+      result = 1;
+      return OnEraseBackground(reinterpret_cast<HDC>(wParam));
+    case WM_KEYDOWN: OnKeyDown(static_cast<UINT>(wParam)); return true;
+    case WM_KEYUP: OnKeyUp(); return true;
+    case WM_COMMAND: return OnCommand(LOWORD(wParam));
+    case WM_LBUTTONDOWN: m_mouse.OnButtonDown(window, PointOf(lParam)); return true;
+    case WM_MOUSEMOVE: m_mouse.OnMove(window, PointOf(lParam), ShiftIn(wParam)); return true;
+    case WM_LBUTTONUP: m_mouse.OnButtonUp(window, PointOf(lParam), ShiftIn(wParam)); return true;
+    case WM_CAPTURECHANGED: m_mouse.OnCaptureChanged(); return true;
+    case WM_SETCURSOR:
+      result = TRUE;
+      return reinterpret_cast<HWND>(wParam) == window && OnSetCursor(LOWORD(lParam));
+    default: return false;
+  }
+}
+
+void CMainWindow::OnPaint() {
+  HWND window = Window();
+  PAINTSTRUCT paint{};
+  HDC dc = BeginPaint(window, &paint);
+  const std::wstring statusText = BuildStatusText();
+  RECT client{};
+  GetClientRect(window, &client);
+  PaintContent(dc, client, statusText);
+  // After the preview, on every paint: a repaint of part of the preview keeps the outline.
+  m_mouse.DrawOutline(window, dc, client);
+  EndPaint(window, &paint);
+}
+
+bool CMainWindow::OnEraseBackground(HDC dc) {
+  RECT client{};
+  if (Window() == nullptr || !GetClientRect(Window(), &client)) return false;
+  EraseBackground(dc, client);
+  return true;
+}
+
+void CMainWindow::EraseBackground(HDC dc, const RECT& client) {
+  // The painting that follows uses the same context: its clipping must come back unchanged.
+  const int saved = SaveDC(dc);
+  const CImage& canvas = m_app.Canvas();
+  if (canvas.Bitmap() != nullptr) {
+    const RECT preview = CPreviewGeometry(client, canvas.Width(), canvas.Height()).Preview();
+    ExcludeClipRect(dc, preview.left, preview.top, preview.right, preview.bottom);
+  }
+  FillRect(dc, &client, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
+  RestoreDC(dc, saved);
+}
+
+void CMainWindow::PaintContent(HDC dc, const RECT& client, const std::wstring& statusText) {
+  SetStretchBltMode(dc, HALFTONE);
+  // HALFTONE needs the brush origin set again after the mode is chosen.
+  SetBrushOrgEx(dc, 0, 0, nullptr);
+  CImage& canvas = m_app.Canvas();
+  if (canvas.Bitmap() != nullptr) {
+    const RECT preview = CPreviewGeometry(client, canvas.Width(), canvas.Height()).Preview();
+    // BeginPaint clips to the invalid part of the quarter, and the stretch computes only what
+    // shows there (a tick invalidates just the part it changed).
+    canvas.Draw(dc, preview.left, preview.top, preview.right - preview.left,
+                preview.bottom - preview.top, 0, 0, canvas.Width(), canvas.Height());
+  }
+  // The text is not NUL-terminated for DrawTextW: its length is passed. It is drawn after the
+  // preview with the default opaque background, so a long line covers the preview.
+  RECT textArea = client;
+  DrawTextW(dc, statusText.data(), static_cast<int>(statusText.size()), &textArea, 0);
+}
+
+void CMainWindow::RepaintAll() {
+  if (Window() != nullptr) InvalidateRect(Window(), nullptr, TRUE);
+}
+
+void CMainWindow::OnKeyDown(UINT virtualKey) {
+  // Esc is no editing key: it only ends a running drag, putting the slot back.
+  if (virtualKey == VK_ESCAPE && m_mouse.CancelDrag(Window())) return;
+  // Ctrl is read when the key is handled: held while pressing, it selects the fine steps.
+  m_app.Keys().OnKeyDown(virtualKey, GetKeyState(VK_CONTROL) < 0);
+}
+
+// Every key release repaints, so each change made by a key shows once the key is let go; held
+// keys repeat their action without repainting in between.
+void CMainWindow::OnKeyUp() { RepaintAll(); }
+
+bool CMainWindow::OnCommand(WORD command) {
+  switch (command) {
+    case IDM_ABOUT:
+      DialogBoxParamW(m_instance, MAKEINTRESOURCEW(IDD_ABOUTBOX), Window(),
+                      &CMainWindow::AboutProc, 0);
+      return true;
+    case IDM_EXIT:
+      DestroyWindow(Window());
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool CMainWindow::OnSetCursor(WORD hitArea) {
+  return hitArea == HTCLIENT && m_mouse.SetCursorFor(Window());
+}
+
+std::wstring CMainWindow::BuildStatusText() {
+  const CImage& canvas = m_app.Canvas();
+  m_statusText.Build(canvas.Width(), canvas.Height(), m_app.FramePerSecond(), m_app.Slots(),
+                     m_app.Keys());
+  return m_statusText.ToString();
+}
+
+INT_PTR CALLBACK CMainWindow::AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      return TRUE;
+    case WM_COMMAND: {
+      const WORD command = LOWORD(wParam);
+      if (command == IDOK || command == IDCANCEL) {
+        EndDialog(dialog, command);
+        return TRUE;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return FALSE;
+}
