@@ -174,4 +174,48 @@ TEST(Crossbar, UnreadablePinsShowUnknownTypeAndRelatedMinusOne) {
   EXPECT_EQ(L"出力ピン（1/2）: Unknown Type を選択しますか？\n関連ピン: -1", boxes.Asked()[0].text);
 }
 
+// A camera opened from a list or brought back at start-up routes without a single question: the
+// recorded pins, or the first video pins, and the related pair only where the crossbar allows.
+TEST(Crossbar, QuietRoutingTakesTheGivenOrFirstVideoPinsAndNeverAsks) {
+  using Pairs = std::vector<std::pair<long, long>>;
+  struct Case {
+    const char* name;
+    long output, input;
+    HRESULT canRouteResults[2];
+    bool routed;
+    Pairs routes;
+  };
+  const Case cases[] = {
+      {"first video pins", -1, -1, {S_OK, S_OK}, true, {{1, 0}, {0, 2}}},
+      {"recorded pins", 1, 1, {S_OK, S_OK}, true, {{1, 1}, {0, 3}}},
+      {"the sound's route refused", 1, 1, {S_OK, S_FALSE}, true, {{1, 1}}},
+      {"the picture's route refused", -1, -1, {S_FALSE, S_OK}, false, {}},
+      {"an output pin past the end", 2, 0, {S_OK, S_OK}, false, {}},
+      {"an input pin past the end", 1, 4, {S_OK, S_OK}, false, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeCrossbar crossbar;
+    MakeTvCard(crossbar);
+    crossbar.canRouteResults[0] = c.canRouteResults[0];
+    crossbar.canRouteResults[1] = c.canRouteResults[1];
+    ScriptedMessageBox boxes(Answers({}));
+    tvq::CameraPrompt prompt;
+    prompt.SetMessageBox(boxes.Fn());
+    prompt.SetQuiet(true);
+    tvq::CrossbarRouter router;
+    EXPECT_EQ(c.routed, router.RouteQuietly(crossbar, c.output, c.input, prompt));
+    EXPECT_EQ(c.routes, crossbar.routeCalls);
+    EXPECT_TRUE(boxes.Asked().empty());
+  }
+
+  FakeCrossbar audioOnly;
+  audioOnly.outputs = {{0, PhysConn_Audio_AudioDecoder}};
+  audioOnly.inputs = {{0, PhysConn_Audio_Line}};
+  tvq::CameraPrompt prompt;
+  tvq::CrossbarRouter router;
+  EXPECT_FALSE(router.RouteQuietly(audioOnly, -1, -1, prompt));
+  EXPECT_TRUE(audioOnly.canRouteCalls.empty());
+}
+
 }  // namespace
