@@ -29,11 +29,10 @@ printf '%s\n' >ca.cnf '[ca]' 'default_ca=d' '[d]' 'database=index.txt' 'new_cert
   'serial=serial' 'policy=p' 'default_md=sha256' '[p]' 'commonName=supplied' '[x]' \
   'extendedKeyUsage=codeSigning'
 touch index.txt && echo 01 >serial
-openssl req -new -newkey rsa:2048 -nodes -keyout expired.key -subj "/CN=Tessavue test" \
-  -out expired.csr 2>/dev/null
-openssl ca -batch -config ca.cnf -selfsign -keyfile expired.key -in expired.csr -extensions x \
+openssl req -new -key good.key -subj "/CN=Tessavue test" -out expired.csr
+openssl ca -batch -config ca.cnf -selfsign -keyfile good.key -in expired.csr -extensions x \
   -startdate 20200101000000Z -enddate 20200102000000Z -notext -out expired.pem 2>/dev/null
-openssl pkcs12 -export -inkey expired.key -in expired.pem -out expired.pfx -passout pass:secret
+openssl pkcs12 -export -inkey good.key -in expired.pem -out expired.pfx -passout pass:secret
 
 package() {  # pfx, password, time-stamp server
   TVQ_BUILD_DIR="$build" TVQ_SIGN_PFX="$1" TVQ_SIGN_PASSWORD="$2" TVQ_SIGN_TIMESTAMP="$3" \
