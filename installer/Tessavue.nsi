@@ -1,5 +1,6 @@
 ; Tessavue's Windows installer. Built by installer/CMakeLists.txt, which passes VERSION, VERSION4,
-; MANAGER_EXE, FILTER_DLL, ICON and OUT_FILE.
+; MANAGER_EXE, FILTER_DLL, ICON and OUT_FILE; a signed release (scripts/package) passes
+; SIGN_COMMAND too.
 ;
 ; Installs for all users into the 64-bit Program Files, registers the filter machine-wide (a
 ; per-user registration is not seen by every client), and prepares the Manager's settings files,
@@ -12,6 +13,13 @@ Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 ManifestDPIAware true
+
+!ifdef SIGN_COMMAND
+  ; The uninstaller is signed before it is packed into the installer, which writes it out
+  ; unchanged; then the installer itself. A failed signing fails the build.
+  !uninstfinalize '${SIGN_COMMAND} "%1"' = 0
+  !finalize '${SIGN_COMMAND} "%1"' = 0
+!endif
 
 !include MUI2.nsh
 !include LogicLib.nsh

@@ -30,8 +30,10 @@ std::wstring WindowsPathOfUnixPath(const std::string& unixPath) {
   return path;
 }
 
-std::wstring FfmpegPath() {
-  const char* named = std::getenv("TVQ_FFMPEG");
+std::wstring FfmpegPath() { return FilePathFromEnvironment("TVQ_FFMPEG"); }
+
+std::wstring FilePathFromEnvironment(const char* variable) {
+  const char* named = std::getenv(variable);
   if (named == nullptr || named[0] == '\0') return std::wstring();
   const std::wstring path = named[0] == '/' ? WindowsPathOfUnixPath(named) : FromUtf8(named);
   return FileExists(path) ? path : std::wstring();

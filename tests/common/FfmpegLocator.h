@@ -9,6 +9,9 @@ namespace tvqtest {
 // which Wine shows through drive Z:.
 std::wstring FfmpegPath();
 
+// The same for any file named by an environment variable.
+std::wstring FilePathFromEnvironment(const char* variable);
+
 // "Z:" and the path with backslashes: a Unix path as Wine's Z: drive shows it.
 std::wstring WindowsPathOfUnixPath(const std::string& unixPath);
 

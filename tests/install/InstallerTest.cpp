@@ -25,6 +25,7 @@
 #include "tests/common/ChildProcess.h"
 #include "tests/common/ComApartment.h"
 #include "tests/common/Ffmpeg.h"
+#include "tests/common/FfmpegLocator.h"
 #include "tests/common/PrivateRegistry.h"
 #include "tests/common/TempDir.h"
 #include "tests/filter/DeviceList.h"
@@ -71,9 +72,14 @@ DWORD RunToEnd(const std::wstring& commandLine) {
   return exitCode;
 }
 
+// The installer the build made, unless TVQ_SETUP names another (the signed package's test).
+std::wstring SetupPath() {
+  const std::wstring named = tvqtest::FilePathFromEnvironment("TVQ_SETUP");
+  return named.empty() ? BinFolder() + L"\\..\\dist\\" TVQ_SETUP_NAME : named;
+}
+
 DWORD RunSetup(const std::wstring& options = L"") {
-  return RunToEnd(tvqtest::QuoteArgument(BinFolder() + L"\\..\\dist\\" TVQ_SETUP_NAME) + L" /S " +
-                  options);
+  return RunToEnd(tvqtest::QuoteArgument(SetupPath()) + L" /S " + options);
 }
 
 // The picture keys of the installed settings file as "Width Height FramePerSecond".
