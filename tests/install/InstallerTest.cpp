@@ -315,6 +315,7 @@ TEST_F(Installer, InstallingAgainKeepsChangedSettings) {
   ASSERT_TRUE(WritePrivateProfileStringW(L"Video", L"Width", L"800", ini.c_str()));
   ASSERT_TRUE(WritePrivateProfileStringW(L"Video", L"Height", L"450", ini.c_str()));
   ASSERT_TRUE(WritePrivateProfileStringW(L"Video", L"FramePerSecond", L"24", ini.c_str()));
+  ASSERT_TRUE(WritePrivateProfileStringW(L"Tessavue", L"RestoreSlots", L"0", ini.c_str()));
   const std::wstring before = tvqtest::ReadTextFile(ini);
 
   ASSERT_EQ(0u, RunSetup());
@@ -330,6 +331,7 @@ TEST_F(Installer, PictureAndAutoStartOptionsConfigureTheCameraAndAMinimizedStart
   ASSERT_EQ(0u, RunSetup(L"/VIDEO=1920x1080@60 /AUTOSTART"));
   EXPECT_EQ(L"1920 1080 60.0000000000000000", InstalledPicture());
   EXPECT_EQ(8u, GetPrivateProfileIntW(L"Tessavue", L"MaxNumOfCaptureDev", 0, ini.c_str()));
+  EXPECT_EQ(1u, GetPrivateProfileIntW(L"Tessavue", L"RestoreSlots", 0, ini.c_str()));
 
   const ShortcutFields startup = ReadShortcut(StartupShortcut());
   EXPECT_EQ(Installed(L"TessavueManager.exe"), startup.target);
