@@ -128,6 +128,8 @@ Function CreateSettingsFiles
   ; them to edit; the picture is the one chosen for the camera, not the built-in default.
   ${IfNot} ${FileExists} "$INSTDIR\Tessavue.ini"
     WriteINIStr "$INSTDIR\Tessavue.ini" "Tessavue" "MaxNumOfCaptureDev" "8"
+    ; A new install brings the slots back at every start (sign-in); a reinstall keeps the value.
+    WriteINIStr "$INSTDIR\Tessavue.ini" "Tessavue" "RestoreSlots" "1"
     Call PictureChooseForNewInstall
   ${EndIf}
   Call PictureWrite

@@ -186,7 +186,7 @@ bool CMainWindow::OnSetCursor(WORD hitArea) {
 std::wstring CMainWindow::BuildStatusText() {
   const CImage& canvas = m_app.Canvas();
   m_statusText.Build(canvas.Width(), canvas.Height(), m_app.FramePerSecond(), m_app.Slots(),
-                     m_app.Keys());
+                     m_app.Keys(), &m_app.Waits());
   return m_statusText.ToString();
 }
 

@@ -20,11 +20,14 @@ CManagerApp::CManagerApp(HINSTANCE instance, std::wstring modulePath, std::wstri
       m_outputWidth(0),
       m_outputHeight(0),
       m_framePerSecond(tvq::kDefaultFramePerSecond),
+      m_restoreSlots(false),
       m_compositingIntervalMs(0),
       m_placementFiles(m_modulePath),
       m_slots(m_placementFiles, m_captureTimers),
       m_keys(m_slots, *this),
+      m_restore(m_slots, *this),
       m_mainWindow(*this, instance) {
+  m_slots.SetObserver(&m_restore);
   if (g_current == nullptr) g_current = this;
 }
 
@@ -58,10 +61,14 @@ void CManagerApp::OnCreate(HWND window) {
                        m_outputWidth, m_outputHeight);
   if (!m_iniPath.empty()) tvq::RecordPathsInRegistry(m_iniPath, m_modulePath);
   StartCompositingTimer();
+  RestoreSlots();
 }
 
 void CManagerApp::OnDestroy() {
   KillTimer(m_window, tvq::kCompositingTimerId);
+  KillTimer(m_window, tvq::kWaitingTimerId);
+  // What the slots hold is recorded before they are cleared.
+  m_restore.Stop();
   // Slots are saved while the channel is still open, then the channel handles are closed.
   SaveAndClearAllSlots();
   CloseChannel();
@@ -72,6 +79,10 @@ void CManagerApp::OnDestroy() {
 void CManagerApp::OnTimer(UINT_PTR timerId) {
   if (timerId == tvq::kCompositingTimerId) {
     CompositeTick();
+    return;
+  }
+  if (timerId == tvq::kWaitingTimerId) {
+    if (m_restore.Poll()) m_mainWindow.RepaintAll();
     return;
   }
   const int slot = tvq::SlotOfCaptureTimer(timerId, m_slotCount);
@@ -89,6 +100,7 @@ void CManagerApp::ReadSettings() {
   m_outputWidth = settings.width;
   m_outputHeight = settings.height;
   m_framePerSecond = settings.framePerSecond;
+  m_restoreSlots = settings.restoreSlots;
 }
 
 void CManagerApp::CreateCanvas() {
@@ -113,6 +125,15 @@ void CManagerApp::StartCompositingTimer() {
   // A rate of 0 or below from the settings file would give no usable interval.
   m_compositingIntervalMs = tvq::TimerIntervalMs(m_framePerSecond, tvq::kDefaultFramePerSecond);
   SetTimer(m_window, tvq::kCompositingTimerId, m_compositingIntervalMs, nullptr);
+}
+
+// After the specified steps, and only when the settings ask for it; the one waiting timer runs
+// for as long as the Manager records its slots.
+void CManagerApp::RestoreSlots() {
+  m_restore.Start(m_iniPath, m_restoreSlots, m_window);
+  if (m_restore.IsEnabled()) {
+    SetTimer(m_window, tvq::kWaitingTimerId, CSlotRestore::kPollIntervalMs, nullptr);
+  }
 }
 
 // Each object closes its mapping before its mutex.
@@ -174,6 +195,8 @@ bool CManagerApp::FillSlotWithCamera(int slot, const tvq::CameraRequest& request
   return AfterFill(slot, m_slots.FillWithCamera(slot, request));
 }
 
+bool CManagerApp::FillSlotWithDesktop(int slot) { return FillSlot(slot, tvq::kDesktopSlot); }
+
 bool CManagerApp::AfterFill(int slot, bool filled) {
   if (!filled) return false;
   MarkSlotChanged(slot);
@@ -184,7 +207,8 @@ bool CManagerApp::AfterFill(int slot, bool filled) {
 bool CManagerApp::SaveAndClearSlot(int slot) {
   const bool cleared = m_slots.SaveAndClear(slot);
   if (cleared) MarkSlotChanged(slot);
-  return cleared;
+  // Delete on an empty slot that waits for its source forgets the source.
+  return cleared || m_restore.Forget(slot);
 }
 
 void CManagerApp::RestartCaptureTimer(int slot) { m_slots.RestartCaptureTimer(slot); }

@@ -12,6 +12,7 @@
 #include "manager/app/TimerIds.h"
 #include "manager/capture/CImage.h"
 #include "manager/composition/CCompositor.h"
+#include "manager/composition/CSlotRestore.h"
 #include "manager/composition/CSlots.h"
 
 // The Manager's process-wide state: the start-up and shut-down sequences, the canvas, the channel,
@@ -22,7 +23,7 @@
 //
 // Threads: everything runs on the GUI thread, inside the window procedure; timer, key and paint
 // messages are handled one at a time, so no member needs a lock.
-class CManagerApp : private ISlotKeyActions {
+class CManagerApp : private ISlotKeyActions, private ISlotFiller {
  public:
   // modulePath is the executable whose folder holds the settings files (this program's own path
   // in the real process; tests give a path in a folder of their own). channelPrefix goes before
@@ -50,8 +51,9 @@ class CManagerApp : private ISlotKeyActions {
 
   // Fill an empty slot without asking (a pick from a list, a slot brought back): as the keys do
   // after the user's Yes, then the whole window repaints.
-  bool FillSlotWithWindow(int slot, HWND window);
-  bool FillSlotWithCamera(int slot, const tvq::CameraRequest& request);
+  bool FillSlotWithWindow(int slot, HWND window) override;
+  bool FillSlotWithCamera(int slot, const tvq::CameraRequest& request) override;
+  bool FillSlotWithDesktop(int slot) override;
 
   HWND Window() const { return m_window; }
   const std::wstring& IniPath() const { return m_iniPath; }
@@ -62,6 +64,9 @@ class CManagerApp : private ISlotKeyActions {
   CSharedMemory& IntervalChannel() { return m_intervalChannel; }
   CSharedMemory& PixelChannel() { return m_pixelChannel; }
   CSlots& Slots() { return m_slots; }
+  // The slots brought back at start-up and those waiting for their source.
+  CSlotRestore& Restore() { return m_restore; }
+  const ISlotWaits& Waits() const { return m_restore; }
   // Null before start-up.
   CCompositor* Compositor() { return m_compositor ? &*m_compositor : nullptr; }
   CSlotKeys& Keys() { return m_keys; }
@@ -76,6 +81,7 @@ class CManagerApp : private ISlotKeyActions {
   void CreateCanvas();
   void OpenChannel();
   void StartCompositingTimer();
+  void RestoreSlots();
   void CloseChannel();
 
   // Where the slots, the compositing tick, the keys and the status text plug in.
@@ -104,6 +110,7 @@ class CManagerApp : private ISlotKeyActions {
   int m_outputHeight;
   // As read from the settings; the compositing tick later replaces it with the negotiated rate.
   double m_framePerSecond;
+  bool m_restoreSlots;
   unsigned int m_compositingIntervalMs;
 
   CImage m_canvas;
@@ -117,6 +124,8 @@ class CManagerApp : private ISlotKeyActions {
   // Built with the app, before the window: camera sources initialise COM for this thread.
   CSlots m_slots;
   CSlotKeys m_keys;
+  // Hears of every slot change from the slots; built after them.
+  CSlotRestore m_restore;
   // Made at start-up, once the configured output size is known.
   std::optional<CCompositor> m_compositor;
   // Last: it works on the slots, keys and canvas above.

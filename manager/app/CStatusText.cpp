@@ -6,6 +6,7 @@
 
 #include "manager/app/CSlotKeys.h"
 #include "manager/composition/ISlotTable.h"
+#include "manager/composition/ISlotWaits.h"
 #include "manager/composition/SlotLayout.h"
 
 namespace {
@@ -25,6 +26,9 @@ constexpr wchar_t kDetailLine[] =
     L"Fps(%.1f)》";
 constexpr wchar_t kActiveState[] = L"入力中";
 constexpr wchar_t kPausedState[] = L"停止中";
+constexpr wchar_t kWaitingState[] = L"待機中";
+// A slot that waits for a recorded source has no placement yet: its state and kind only.
+constexpr wchar_t kWaitingLine[] = L"　　　《%ls／Dev(%ls)》";
 constexpr wchar_t kUsageHeading[] = L"----\n【使い方】\n";
 
 constexpr const wchar_t* kKindNames[] = {L"", L"Camera", L"Window", L"Desktop"};
@@ -62,7 +66,8 @@ constexpr size_t kLargestFormatBufferLength = 4096;
 }  // namespace
 
 void CStatusText::Build(int canvasWidth, int canvasHeight, double outputFrameRate,
-                        const ISlotTable& slots, const CSlotKeys& keys) {
+                        const ISlotTable& slots, const CSlotKeys& keys,
+                        const ISlotWaits* waits) {
   m_text.SetSize(0);
   m_slotStarts.clear();
   Append(kHeading);
@@ -71,7 +76,7 @@ void CStatusText::Build(int canvasWidth, int canvasHeight, double outputFrameRat
   const int count = slots.SlotCount();
   for (int slot = 0; slot < count; ++slot) {
     m_slotStarts.push_back(m_text.Size());
-    AppendSlot(slot, canvasWidth, canvasHeight, slots, keys);
+    AppendSlot(slot, canvasWidth, canvasHeight, slots, keys, waits);
   }
   m_slotStarts.push_back(m_text.Size());
   Append(kUsageHeading);
@@ -95,7 +100,9 @@ int CStatusText::SlotOfLine(int line) const {
 }
 
 void CStatusText::AppendSlot(int slot, int canvasWidth, int canvasHeight,
-                             const ISlotTable& slots, const CSlotKeys& keys) {
+                             const ISlotTable& slots, const CSlotKeys& keys,
+                             const ISlotWaits* waits) {
+  const tvq::SlotRecord* waiting = waits != nullptr ? waits->WaitingFor(slot) : nullptr;
   const bool selected = slot == keys.SelectedSlot();
   const wchar_t* mark = !selected ? kBlankMark : keys.IsMenuOpen() ? kPickedMark : kSelectedMark;
   AppendFormatted(kSlotHead, mark, slot + 1);
@@ -103,19 +110,30 @@ void CStatusText::AppendSlot(int slot, int canvasWidth, int canvasHeight,
     case tvq::kCameraSlot:
     case tvq::kWindowSlot: Append(slots.SourceName(slot)); break;
     case tvq::kDesktopSlot: Append(kDesktopName); break;
-    default: Append(kEmptySlot); return;
+    default:
+      if (waiting == nullptr) {
+        Append(kEmptySlot);
+      } else {
+        Append(waiting->Name());
+        Append(L"\n");
+        AppendFormatted(kWaitingLine, kWaitingState, kKindNames[waiting->kind]);
+        Append(L"\n");
+      }
+      return;
   }
   Append(L"\n");
-  AppendDetailLine(slot, canvasWidth, canvasHeight, slots);
+  AppendDetailLine(slot, canvasWidth, canvasHeight, slots, waiting != nullptr);
   Append(L"\n");
   if (selected && keys.IsMenuOpen()) AppendMenuRows(keys);
 }
 
 void CStatusText::AppendDetailLine(int slot, int canvasWidth, int canvasHeight,
-                                   const ISlotTable& slots) {
+                                   const ISlotTable& slots, bool waiting) {
   const SCIInfo& info = slots.Placement(slot);
   const tvq::PixelRect place = tvq::DestinationRect(info, canvasWidth, canvasHeight);
-  AppendFormatted(kDetailLine, slots.IsActive(slot) ? kActiveState : kPausedState,
+  const wchar_t* state =
+      waiting ? kWaitingState : slots.IsActive(slot) ? kActiveState : kPausedState;
+  AppendFormatted(kDetailLine, state,
                   kKindNames[slots.Kind(slot)], place.x, place.y, place.width, place.height,
                   static_cast<int>(info.TrimLeft), static_cast<int>(info.TrimTop),
                   static_cast<int>(info.TrimRight), static_cast<int>(info.TrimBottom),

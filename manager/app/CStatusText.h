@@ -7,6 +7,7 @@
 
 class CSlotKeys;
 class ISlotTable;
+class ISlotWaits;
 
 // The block of text the main window shows: output format and rate, every slot with its source,
 // state and placement, the selected slot's open menu, and the list of keys. Rebuilt on every
@@ -19,9 +20,10 @@ class CStatusText {
   CStatusText(const CStatusText&) = delete;
   CStatusText& operator=(const CStatusText&) = delete;
 
-  // Empties the buffer and builds the text for the given state.
+  // Empties the buffer and builds the text for the given state. A slot that waits for its
+  // source (waits, when given) shows it in place of its state.
   void Build(int canvasWidth, int canvasHeight, double outputFrameRate, const ISlotTable& slots,
-             const CSlotKeys& keys);
+             const CSlotKeys& keys, const ISlotWaits* waits = nullptr);
 
   // The characters, not NUL-terminated; Length() is the count to give DrawTextW.
   const wchar_t* Text() const { return m_text.Data(); }
@@ -36,8 +38,9 @@ class CStatusText {
 
  private:
   void AppendSlot(int slot, int canvasWidth, int canvasHeight, const ISlotTable& slots,
-                  const CSlotKeys& keys);
-  void AppendDetailLine(int slot, int canvasWidth, int canvasHeight, const ISlotTable& slots);
+                  const CSlotKeys& keys, const ISlotWaits* waits);
+  void AppendDetailLine(int slot, int canvasWidth, int canvasHeight, const ISlotTable& slots,
+                        bool waiting);
   void AppendMenuRows(const CSlotKeys& keys);
   void Append(const wchar_t* text);
   void Append(const std::wstring& text);

@@ -90,6 +90,7 @@ StartupSettings LoadStartupSettings(const std::wstring& iniPath) {
   settings.height = ReadInt(iniPath, kVideoSection, kHeightKey, kDefaultFrameHeight);
   settings.framePerSecond =
       ReadDecimal(iniPath, kVideoSection, kFramePerSecondKey, kDefaultFramePerSecond);
+  settings.restoreSlots = ReadInt(iniPath, kTessavueSection, L"RestoreSlots", 0) == 1;
 
   if (!PathFileExistsW(iniPath.c_str())) {
     WriteInt(iniPath, kTessavueSection, L"MaxNumOfCaptureDev", settings.slotCount);

@@ -28,6 +28,9 @@ struct StartupSettings {
   int width = kDefaultFrameWidth;
   int height = kDefaultFrameHeight;
   double framePerSecond = kDefaultFramePerSecond;
+  // "RestoreSlots" = 1: the slots come back at start-up. Missing (as the first start leaves it)
+  // or any other value: they start empty.
+  bool restoreSlots = false;
 };
 
 // The path of fileName in the directory of modulePath (at most 260 characters); empty when

@@ -54,6 +54,7 @@ bool CSlots::FillUsing(int slot, int kind, const std::function<bool()>& choose) 
   m_kinds[slot] = kind;
   m_active[slot] = true;
   m_timers.StartCaptureTimer(slot, CaptureIntervalMs(slot));
+  Notify(slot);
   return true;
 }
 
@@ -83,7 +84,19 @@ bool CSlots::SaveAndClear(int slot) {
   if (kind == tvq::kCameraSlot) m_cameras[slot].ReleaseGraph();
   m_kinds[slot] = tvq::kEmptySlot;
   m_active[slot] = false;
+  Notify(slot);
   return true;
+}
+
+void CSlots::SetActive(int slot, bool active) {
+  if (m_active[slot] == active) return;
+  m_active[slot] = active;
+  // Space on an empty slot flips a flag nobody reads: no source changed.
+  if (m_kinds[slot] != tvq::kEmptySlot) Notify(slot);
+}
+
+void CSlots::Notify(int slot) {
+  if (m_observer != nullptr) m_observer->OnSlotChanged(slot);
 }
 
 bool CSlots::CaptureTick(int slot) {

@@ -47,6 +47,9 @@ class CSlots : public ISlotTable {
   // Starts the slot's capture timer again at its current capture rate.
   void RestartCaptureTimer(int slot);
 
+  // Who hears of every fill, clear, pause and resume from now on; null for nobody.
+  void SetObserver(ISlotObserver* observer) { m_observer = observer; }
+
   // The timer interval for the slot's capture rate. A rate the keys have taken to 0 or below
   // (or a file's nonsense) gives the kind's default rate instead, never an unusable interval.
   unsigned int CaptureIntervalMs(int slot) const;
@@ -59,7 +62,7 @@ class CSlots : public ISlotTable {
   int SlotCount() const override { return m_kinds.Size(); }
   int Kind(int slot) const override { return m_kinds[slot]; }
   bool IsActive(int slot) const override { return m_active[slot]; }
-  void SetActive(int slot, bool active) override { m_active[slot] = active; }
+  void SetActive(int slot, bool active) override;
   SCIInfo& Placement(int slot) override { return m_placements[slot]; }
   const SCIInfo& Placement(int slot) const override { return m_placements[slot]; }
   CImage* Picture(int slot) override;
@@ -78,6 +81,7 @@ class CSlots : public ISlotTable {
   bool FillUsing(int slot, int kind, const std::function<bool()>& choose);
   // The section the slot's current source is saved under.
   std::wstring SectionOf(int slot, int kind) const;
+  void Notify(int slot);
 
   CExArray<CCaptureVideo> m_cameras;
   CExArray<CCaptureWindow> m_windows;
@@ -90,4 +94,5 @@ class CSlots : public ISlotTable {
   CExArray<bool> m_filling;
   IPlacementStore& m_store;
   ICaptureTimers& m_timers;
+  ISlotObserver* m_observer = nullptr;
 };

@@ -36,3 +36,12 @@ class ICaptureTimers {
  protected:
   ~ICaptureTimers() = default;
 };
+
+// Told after a slot's source changed: filled, emptied, paused or resumed.
+class ISlotObserver {
+ public:
+  virtual void OnSlotChanged(int slot) = 0;
+
+ protected:
+  ~ISlotObserver() = default;
+};

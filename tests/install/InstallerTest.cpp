@@ -241,6 +241,8 @@ TEST_F(Installer, SilentInstallPutsFilesRegistryShortcutAndUninstallEntryInPlace
   for (const wchar_t* name : kSettingsFiles) EXPECT_TRUE(FileExists(Installed(name))) << name;
   // The picture call applications expect, not the program's built-in 1024 x 768 at 15.
   EXPECT_EQ(L"1280 720 30.0000000000000000", InstalledPicture());
+  EXPECT_EQ(1u, GetPrivateProfileIntW(L"Tessavue", L"RestoreSlots", 0,
+                                      Installed(L"Tessavue.ini").c_str()));
   EXPECT_FALSE(FileExists(StartupShortcut())) << "the start at sign-in is off by default";
 
   // As the Manager writes it: no terminating NUL in the data.
@@ -321,6 +323,7 @@ TEST_F(Installer, InstallingAgainKeepsChangedSettings) {
   ASSERT_TRUE(WritePrivateProfileStringW(L"Video", L"Width", L"800", ini.c_str()));
   ASSERT_TRUE(WritePrivateProfileStringW(L"Video", L"Height", L"450", ini.c_str()));
   ASSERT_TRUE(WritePrivateProfileStringW(L"Video", L"FramePerSecond", L"24", ini.c_str()));
+  ASSERT_TRUE(WritePrivateProfileStringW(L"Tessavue", L"RestoreSlots", L"0", ini.c_str()));
   const std::wstring before = tvqtest::ReadTextFile(ini);
 
   ASSERT_EQ(0u, RunSetup());
@@ -336,6 +339,8 @@ TEST_F(Installer, PictureAndAutoStartOptionsConfigureTheCameraAndAMinimizedStart
   ASSERT_EQ(0u, RunSetup(L"/VIDEO=1920x1080@60 /AUTOSTART"));
   EXPECT_EQ(L"1920 1080 60.0000000000000000", InstalledPicture());
   EXPECT_EQ(8u, GetPrivateProfileIntW(L"Tessavue", L"MaxNumOfCaptureDev", 0, ini.c_str()));
+  // The reinstall before kept the 0 written there.
+  EXPECT_EQ(0u, GetPrivateProfileIntW(L"Tessavue", L"RestoreSlots", 7, ini.c_str()));
 
   const ShortcutFields startup = ReadShortcut(StartupShortcut());
   EXPECT_EQ(Installed(L"TessavueManager.exe"), startup.target);

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "manager/capture/VideoDevices.h"
+#include "manager/composition/CSlotRecords.h"
+#include "manager/composition/CSlots.h"
+#include "manager/composition/ISlotWaits.h"
+#include "manager/composition/SlotServices.h"
+
+// The fills a restore starts: no question, no property page, and everything after the choice as
+// after the keys' Yes (placement, capture timer, status text).
+class ISlotFiller {
+ public:
+  virtual bool FillSlotWithDesktop(int slot) = 0;
+  virtual bool FillSlotWithWindow(int slot, HWND window) = 0;
+  virtual bool FillSlotWithCamera(int slot, const tvq::CameraRequest& request) = 0;
+
+ protected:
+  ~ISlotFiller() = default;
+};
+
+// Bringing the slots back at start-up, beside the specified start that leaves them empty: every
+// change of a slot is recorded (CSlotRecords), the next start fills each recorded slot again
+// without asking, and a slot whose source is not there yet waits for it. Switched on by the
+// settings file; when off, nothing is read, written or searched.
+//
+// Threads: the GUI thread only: start-up, the waiting timer, slot changes and shut-down arrive
+// as messages of the main window, one at a time.
+class CSlotRestore : public ISlotObserver, public ISlotWaits {
+ public:
+  CSlotRestore(CSlots& slots, ISlotFiller& filler) : m_slots(slots), m_filler(filler) {}
+
+  CSlotRestore(const CSlotRestore&) = delete;
+  CSlotRestore& operator=(const CSlotRestore&) = delete;
+
+  // Start-up's last step. With enabled, fills every recorded slot or makes it wait; ownWindow
+  // (the Manager's) is never taken for a recorded window.
+  void Start(const std::wstring& iniPath, bool enabled, HWND ownWindow);
+  // Once a second: fills the waiting slots whose source has come, and makes a window slot whose
+  // window closed wait for another of the same title. True when a slot began or ended waiting.
+  bool Poll();
+  // Delete on an empty slot that waits: its record goes. False when it waits for nothing.
+  bool Forget(int slot);
+  // Shut-down, before the slots are cleared: records what every occupied slot holds; nothing is
+  // recorded afterwards.
+  void Stop();
+
+  bool IsEnabled() const { return m_enabled; }
+
+  // ISlotObserver: a change by the keys (or any fill but the restore's own) is recorded.
+  void OnSlotChanged(int slot) override;
+  // ISlotWaits
+  const tvq::SlotRecord* WaitingFor(int slot) const override;
+
+  // How often waiting slots look for their source.
+  static constexpr unsigned int kPollIntervalMs = 1000;
+
+ private:
+  // The window of a window slot, with what told it apart when the slot was filled: the window
+  // may be gone by the time the slot is recorded.
+  struct WindowIdentity {
+    HWND window = nullptr;
+    std::wstring className;
+    std::wstring executable;
+  };
+
+  void Bring(int slot, const tvq::SlotRecord& record);
+  bool TryFill(int slot, const tvq::SlotRecord& record);
+  bool MayStillCome(const tvq::SlotRecord& record);
+  bool ReattachClosedWindow(int slot, const tvq::SlotRecord& record);
+  bool WatchClosedWindows();
+  tvq::SlotRecord Describe(int slot) const;
+  void RememberWindow(int slot);
+  std::vector<HWND> TakenWindows() const;
+  const std::vector<tvq::VideoDevice>& Devices();
+  bool IsSlot(int slot) const { return slot >= 0 && slot < static_cast<int>(m_waiting.size()); }
+
+  CSlots& m_slots;
+  ISlotFiller& m_filler;
+  CSlotRecords m_records;
+  HWND m_ownWindow = nullptr;
+  bool m_enabled = false;
+  // Fills made here bring back what the records already say: they are not written again.
+  bool m_restoring = false;
+  std::vector<std::optional<tvq::SlotRecord>> m_waiting;
+  std::vector<WindowIdentity> m_windows;
+  // Listed at most once per start-up or poll, and only when a camera is looked for.
+  std::optional<std::vector<tvq::VideoDevice>> m_devices;
+};

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "manager/composition/SlotRecord.h"
+
+// Which slots wait for their source, as the status text shows them.
+//
+// Threads: the GUI thread only.
+class ISlotWaits {
+ public:
+  // What the slot waits for: a recorded source not there yet (the slot is empty), or a captured
+  // window that closed (the slot keeps its last picture); null when it waits for nothing.
+  virtual const tvq::SlotRecord* WaitingFor(int slot) const = 0;
+
+ protected:
+  ~ISlotWaits() = default;
+};
