@@ -46,7 +46,7 @@ TEST(SlotMenuLabels, WindowsAreToldApartByTitleThenProgramThenNumber) {
 }
 
 TEST(SlotMenuLabels, CamerasWithOneNameAreNumberedAndNoSurrogatePairIsCut) {
-  EXPECT_EQ((std::vector<std::wstring>{L"USB Camera", L"Capture & Co", L"USB Camera（2）"}),
+  EXPECT_EQ((std::vector<std::wstring>{L"USB Camera", L"Capture && Co", L"USB Camera（2）"}),
             tvq::CameraMenuLabels({L"USB Camera", L"Capture & Co", L"USB Camera"}));
   // U+1F3A5 (two units) would end right at the cut: it goes whole.
   const std::wstring name = std::wstring(58, L'c') + L"\U0001F3A5" + L"tail";

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,11 @@
 #include "tests/common/ChildProcess.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/Pixels24.h"
+#include "tests/common/PrivateRegistry.h"
+#include "tests/capture/FakeVideoDevice.h"
+#include "tests/capture/RegisteredFilter.h"
+#include "tests/composition/MenuDriver.h"
+#include "filter/FilterIdentity.h"
 
 namespace {
 
@@ -430,6 +437,241 @@ TEST_F(ManagerMouse, TheSelectionsOutlineNeverReachesThePublishedFrame) {
   EXPECT_EQ(kTargetColor, OnScreen(POINT{slot.left + 6, edge.y}));
   EXPECT_TRUE(unselected == Published());
   EXPECT_EQ(kTargetColor, PixelAt(app.Canvas(), 16, 24));
+}
+
+// A slot's menu opened and walked with real input. Our filter is listed as a camera under a test
+// name, a real source; an entry named as our own camera is listed too, which the menu leaves out.
+class ManagerMenu : public ManagerMouse {
+ protected:
+  using Entry = tvqtest::MenuDriver::Entry;
+
+  void SetUp() override {
+    TVQ_SKIP_UNLESS_REAL_REGISTRY_ALLOWED();
+    ManagerMouse::SetUp();
+  }
+
+  // Walks path once a right click at a client point (or, without one, Shift+F10) opened the menu.
+  bool Walk(std::optional<POINT> at, std::vector<std::wstring> path,
+            std::function<void()> beforePick = {}) {
+    tvqtest::MenuDriver driver(std::move(path), std::move(beforePick));
+    if (at) {
+      EXPECT_TRUE(MoveTo(*at));
+      Input(0, MOUSEEVENTF_RIGHTDOWN);
+      Input(0, MOUSEEVENTF_RIGHTUP);
+    } else {
+      Input(VK_SHIFT, 0);
+      Input(VK_F10, 0);
+      Input(VK_F10, KEYEVENTF_KEYUP);
+      Input(VK_SHIFT, KEYEVENTF_KEYUP);
+    }
+    const bool walked = driver.Finished();
+    seen = driver.Seen();
+    return walked;
+  }
+
+  static std::vector<std::wstring> Texts(const std::vector<Entry>& entries) {
+    std::vector<std::wstring> texts;
+    for (const Entry& entry : entries) texts.push_back(entry.text);
+    return texts;
+  }
+
+  int LineHeight() {
+    TEXTMETRICW metrics{};
+    HDC dc = GetDC(window);
+    GetTextMetricsW(dc, &metrics);
+    ReleaseDC(window, dc);
+    return metrics.tmHeight;
+  }
+  // The line of the slot's entry in the status text as last painted.
+  int LineOf(int slot) {
+    const std::wstring text = app.StatusText().ToString();
+    const std::wstring head = std::to_wstring(slot + 1) + L". ";
+    return static_cast<int>(std::count(text.begin(), text.begin() + text.find(head), L'\n'));
+  }
+  POINT StatusLineOf(int slot) {
+    Painted();
+    return {20, LineOf(slot) * LineHeight() + LineHeight() / 2};
+  }
+  // The pixels the window shows on one line of the status text, left half.
+  std::vector<BYTE> ShownLine(int line) {
+    RECT client{};
+    GetClientRect(window, &client);
+    const int width = client.right / 2;
+    const int height = LineHeight();
+    BITMAPINFO info{};
+    info.bmiHeader = tvqtest::BitmapHeader(width, -height, 24);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC dc = GetDC(window);
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, dc, 0, line * height, SRCCOPY);
+    GdiFlush();
+    const BYTE* first = static_cast<const BYTE*>(bits);
+    std::vector<BYTE> bytes(first, first + (width * 3 + 3) / 4 * 4 * height);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    ReleaseDC(window, dc);
+    DeleteObject(bitmap);
+    return bytes;
+  }
+
+  bool ShowsTheTestCamera(int slot) {
+    return tvqtest::WaitUntil([&] {
+      Timer(tvq::CaptureTimerId(slot));
+      app.Compositor()->MarkChanged();
+      Timer(tvq::kCompositingTimerId);
+      return PixelAt(app.Canvas(), 8, 6) == kQuadrants[0] &&
+             PixelAt(app.Canvas(), 56, 42) == kQuadrants[3];
+    }, 10000);
+  }
+
+  static constexpr const wchar_t* kTestCamera = L"TVQ test camera";
+  static constexpr COLORREF kQuadrants[4] = {RGB(230, 30, 30), RGB(30, 220, 40), RGB(20, 40, 230),
+                                             RGB(240, 220, 10)};
+  std::vector<std::vector<Entry>> seen;
+  tvqtest::RegisteredFilter filter{160, 120, 30};
+  // Registered again under the filter's class: the entry keeps its server, with another name.
+  tvqtest::FakeVideoDevice testCamera{tvq::CLSID_TessavueFilter, kTestCamera};
+  tvqtest::FakeVideoDevice ownCamera{tvqtest::kFakeDeviceA, L"Tessavue Filter"};
+  tvqtest::PublishedFrame frame{tvqtest::QuadrantFrame(160, 120, kQuadrants)};
+};
+
+TEST_F(ManagerMenu, PicksFromAnEmptySlotsListsFillItWithoutAskingAsTheKeysWould) {
+  // Slot 1's window leaves a placement behind for the window picked from the list.
+  Place(0, 0.5, 0.5, 0.5, 0.5);
+  Key(VK_DELETE);
+  const struct {
+    const char* name;
+    int slot;
+    bool onStatusLine;
+    std::vector<std::wstring> path;
+    int kind;
+    std::wstring source;
+  } cases[] = {
+      {"a window, on the status line", 1, true, {L"ウインドウ", kTargetTitle}, tvq::kWindowSlot,
+       kTargetTitle},
+      {"the desktop, in the preview", 2, false, {L"デスクトップ"}, tvq::kDesktopSlot, L""},
+      {"the test camera, on the status line", 3, true, {L"カメラ", kTestCamera},
+       tvq::kCameraSlot, kTestCamera},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!c.onStatusLine) {
+      while (app.Keys().SelectedSlot() != c.slot) Key(VK_DOWN);
+    }
+    // Slot 2's picture takes the preview's bottom-right quarter only.
+    const POINT at = c.onStatusLine ? StatusLineOf(c.slot) : InPreview(0.1, 0.1);
+    ASSERT_TRUE(Walk(at, c.path));
+    EXPECT_EQ(c.slot, app.Keys().SelectedSlot());
+    ASSERT_EQ(c.kind, app.Slots().Kind(c.slot));
+    EXPECT_TRUE(app.Slots().IsActive(c.slot));
+    EXPECT_EQ(c.source, app.Slots().SourceName(c.slot));
+    EXPECT_EQ((std::vector<std::wstring>{L"カメラ", L"ウインドウ", L"デスクトップ"}),
+              Texts(seen[0]));
+  }
+  // The window took the placement it was saved with, and the frame shows it there.
+  EXPECT_EQ(0.5, app.Slots().Placement(1).Pos_x);
+  Timer(tvq::CaptureTimerId(1));
+  Key(VK_SPACE);  // the desktop paused: slot 2's window shows
+  Key(VK_DOWN);
+  Key(VK_SPACE);  // the camera too
+  Timer(tvq::kCompositingTimerId);
+  EXPECT_EQ(kTargetColor, PixelAt(app.Canvas(), 48, 36));
+  EXPECT_EQ(RGB(0, 0, 0), PixelAt(app.Canvas(), 16, 12));
+  Key(VK_SPACE);
+  EXPECT_TRUE(ShowsTheTestCamera(3));
+  // Our own camera is never offered, nor the Manager's own window.
+  EXPECT_EQ(std::vector<std::wstring>{kTestCamera}, Texts(seen[1]));
+  EXPECT_NE(std::wstring::npos, Painted().find(L"◆  4. TVQ test camera\n"));
+}
+
+TEST_F(ManagerMenu, AnOccupiedSlotsMenuDoesWhatItsKeysDo) {
+  const std::vector<std::wstring> rows = {
+      L"映像の一時停止\tSPACE", L"", L"移動", L"サイズ", L"トリム（上左）", L"トリム（下右）",
+      L"キャプチャレート", L"", L"映像のリフレッシュ\tR", L""};
+  // Esc closes the menu and changes nothing.
+  ASSERT_TRUE(Walk(std::nullopt, {L""}));
+  std::vector<std::wstring> expected = rows;
+  expected.push_back(L"映像入力の削除\tDELETE");
+  EXPECT_EQ(expected, Texts(seen[0]));
+  EXPECT_TRUE(app.Slots().IsActive(0));
+  EXPECT_EQ(CSlotKeys::Mode::Browsing, app.Keys().CurrentMode());
+
+  ASSERT_TRUE(Walk(std::nullopt, {L"映像の一時停止"}));
+  EXPECT_FALSE(app.Slots().IsActive(0));
+  ASSERT_TRUE(Walk(InPreview(0.5, 0.5), {L"入力再開"}));
+  EXPECT_TRUE(app.Slots().IsActive(0));
+
+  // An editing row, then the context-menu key: the row is checked and Delete refused.
+  ASSERT_TRUE(Walk(InPreview(0.5, 0.5), {L"サイズ"}));
+  EXPECT_EQ(2, app.Keys().EditField());
+  tvqtest::MenuDriver driver({L"メニューを閉じる"});
+  Input(VK_APPS, 0);
+  Input(VK_APPS, KEYEVENTF_KEYUP);
+  ASSERT_TRUE(driver.Finished());
+  ASSERT_EQ(13u, driver.Seen()[0].size());
+  EXPECT_TRUE(driver.Seen()[0][3].checked);
+  EXPECT_EQ(L"映像入力の削除\tDELETE", driver.Seen()[0][12].text);
+  EXPECT_TRUE(driver.Seen()[0][12].greyed);
+  EXPECT_EQ(CSlotKeys::Mode::Browsing, app.Keys().CurrentMode());
+
+  ASSERT_TRUE(Walk(InPreview(0.5, 0.5), {L"映像入力の削除"}));
+  EXPECT_EQ(tvq::kEmptySlot, app.Slots().Kind(0));
+}
+
+TEST_F(ManagerMenu, AWindowClosedWhileTheMenuWasOpenFillsNothingAndTheTextSaysSo) {
+  tvqtest::TestWindowOptions options;
+  options.title = L"TVQ short-lived";
+  options.rect = {40, 700, 200, 800};
+  tvqtest::TestWindow shortLived(options);
+  ASSERT_TRUE(shortLived.WaitUntilShown());
+  ASSERT_TRUE(Walk(StatusLineOf(1), {L"ウインドウ", L"TVQ short-lived"},
+                   [&] { shortLived.Close(); }));
+  EXPECT_EQ(tvq::kEmptySlot, app.Slots().Kind(1));
+  const std::wstring notice = app.MainWindow().SlotMenu().Notice();
+  EXPECT_NE(std::wstring::npos, notice.find(L"ウインドウ「TVQ short-lived」は閉じられたため"));
+  EXPECT_NE(std::wstring::npos, Painted().find(L"［R］：映像のリフレッシュ\n" + notice));
+  Key(VK_DOWN);
+  EXPECT_EQ(std::wstring::npos, Painted().find(L"【お知らせ】"));
+}
+
+// The key's release goes to the question box, not to the Manager's window: the fill itself must
+// repaint the slot's line, with no further key.
+TEST_F(ManagerMenu, RealKeysWAndCAnsweredInTheBoxesShowTheFilledSlotAtOnce) {
+  const struct {
+    WORD key;
+    int slot;
+    std::vector<std::wstring> captions;
+    std::wstring yes;  // the start of the text answered Yes
+    std::wstring source;
+  } cases[] = {
+      {'W', 1, {L"キャプチャするウインドウの選択"}, kTargetTitle, kTargetTitle},
+      {'C', 2, {L"ビデオキャプチャデバイスの選択", L"CCaptureVideo"},
+       L"FriendlyName:TVQ test camera\n", kTestCamera},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<char>(c.key));
+    while (app.Keys().SelectedSlot() != c.slot) Key(VK_DOWN);
+    Painted();
+    const int line = LineOf(c.slot);
+    const std::vector<BYTE> before = ShownLine(line);
+    {
+      tvqtest::BoxClicker boxes(c.captions, c.key, [&](const std::wstring& caption,
+                                                       const std::wstring& text) {
+        if (caption == L"CCaptureVideo") return IDOK;
+        return text.rfind(c.yes, 0) == 0 ? IDYES : IDNO;
+      });
+      Input(c.key, 0);  // returns once the last box is answered
+      EXPECT_GE(boxes.Answered(), 1);
+    }
+    ASSERT_EQ(c.source, app.Slots().SourceName(c.slot));
+    Pump();
+    const std::vector<BYTE> shown = ShownLine(line);
+    EXPECT_NE(before, shown) << "the line still shows the empty slot";
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    EXPECT_EQ(ShownLine(line), shown) << "the line is not what a full repaint shows";
+  }
 }
 
 // The same script on two Managers, one drawing the slots on every tick as it always did and one
