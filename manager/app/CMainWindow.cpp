@@ -91,14 +91,21 @@ bool CMainWindow::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lPar
       result = 1;
       return OnEraseBackground(reinterpret_cast<HDC>(wParam));
     case WM_KEYDOWN: OnKeyDown(static_cast<UINT>(wParam)); return true;
-    case WM_KEYUP: OnKeyUp(); return true;
+    case WM_KEYUP:
+      OnKeyUp();
+      // DefWindowProcW turns the context-menu key's release into WM_CONTEXTMENU.
+      return wParam != VK_APPS;
     case WM_COMMAND: return OnCommand(LOWORD(wParam));
     case WM_LBUTTONDOWN: m_mouse.OnButtonDown(window, PointOf(lParam)); return true;
     case WM_MOUSEMOVE: m_mouse.OnMove(window, PointOf(lParam), ShiftIn(wParam)); return true;
     case WM_LBUTTONUP: m_mouse.OnButtonUp(window, PointOf(lParam), ShiftIn(wParam)); return true;
     case WM_CAPTURECHANGED: m_mouse.OnCaptureChanged(); return true;
-    // From DefWindowProcW after a right click, and after Shift+F10.
+    // From DefWindowProcW after a right click.
     case WM_CONTEXTMENU: return OnContextMenu(lParam);
+    // F10 is a system key; with Shift it asks for the menu, which not every system's
+    // DefWindowProcW turns into WM_CONTEXTMENU (plain F10 still opens the menu bar).
+    case WM_SYSKEYDOWN:
+      return wParam == VK_F10 && GetKeyState(VK_SHIFT) < 0 && OnContextMenu(kMenuFromKeyboard);
     case WM_SETCURSOR:
       result = TRUE;
       return reinterpret_cast<HWND>(wParam) == window && OnSetCursor(LOWORD(lParam));
@@ -162,10 +169,6 @@ void CMainWindow::RepaintAll() {
 
 void CMainWindow::OnKeyDown(UINT virtualKey) {
   m_slotMenu.ClearNotice();
-  if (virtualKey == VK_APPS) {
-    OnContextMenu(kMenuFromKeyboard);
-    return;
-  }
   // Esc is no editing key: it only ends a running drag, putting the slot back.
   if (virtualKey == VK_ESCAPE && m_mouse.CancelDrag(Window())) return;
   // Ctrl is read when the key is handled: held while pressing, it selects the fine steps.

@@ -143,7 +143,7 @@ void BoxClicker::Run() {
       RECT bounds{};
       GetWindowRect(button, &bounds);
       ClickAt(POINT{(bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2});
-      if (WaitUntil([box] { return !IsWindow(box); }, kShowTimeoutMs)) ++m_answered;
+      WaitUntil([box] { return !IsWindow(box); }, kShowTimeoutMs);
     }
     Sleep(5);
   }

@@ -61,15 +61,12 @@ class BoxClicker {
   BoxClicker(const BoxClicker&) = delete;
   BoxClicker& operator=(const BoxClicker&) = delete;
 
-  int Answered() const { return m_answered; }
-
  private:
   void Run();
 
   std::vector<std::wstring> m_captions;
   WORD m_heldKey;
   Rule m_rule;
-  std::atomic<int> m_answered{0};
   std::atomic<bool> m_stop{false};
   std::thread m_thread;
 };
