@@ -106,6 +106,8 @@ bool CMainWindow::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     // DefWindowProcW turns into WM_CONTEXTMENU (plain F10 still opens the menu bar).
     case WM_SYSKEYDOWN:
       return wParam == VK_F10 && GetKeyState(VK_SHIFT) < 0 && OnContextMenu(kMenuFromKeyboard);
+    // ...and where it does so on the release, the menu must not open a second time.
+    case WM_SYSKEYUP: return wParam == VK_F10 && GetKeyState(VK_SHIFT) < 0;
     case WM_SETCURSOR:
       result = TRUE;
       return reinterpret_cast<HWND>(wParam) == window && OnSetCursor(LOWORD(lParam));

@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "channel/ChannelNames.h"
@@ -496,24 +498,13 @@ class ManagerMenu : public ManagerMouse {
   std::vector<BYTE> ShownLine(int line) {
     RECT client{};
     GetClientRect(window, &client);
-    const int width = client.right / 2;
-    const int height = LineHeight();
-    BITMAPINFO info{};
-    info.bmiHeader = tvqtest::BitmapHeader(width, -height, 24);
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    CImage copy;
+    copy.Create(client.right / 2, LineHeight(), 24);
     HDC dc = GetDC(window);
-    HDC memory = CreateCompatibleDC(dc);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, dc, 0, line * height, SRCCOPY);
-    GdiFlush();
-    const BYTE* first = static_cast<const BYTE*>(bits);
-    std::vector<BYTE> bytes(first, first + (width * 3 + 3) / 4 * 4 * height);
-    SelectObject(memory, previous);
-    DeleteDC(memory);
+    BitBlt(copy.BorrowDC(), 0, 0, copy.Width(), copy.Height(), dc, 0, line * LineHeight(), SRCCOPY);
+    copy.ReturnDC();
     ReleaseDC(window, dc);
-    DeleteObject(bitmap);
-    return bytes;
+    return std::vector<BYTE>(copy.LowestAddress(), copy.LowestAddress() + copy.BufferBytes());
   }
 
   bool ShowsTheTestCamera(int slot) {
@@ -652,20 +643,36 @@ TEST_F(ManagerMenu, RealKeysWAndCAnsweredInTheBoxesShowTheFilledSlotAtOnce) {
       {'C', 2, {L"ビデオキャプチャデバイスの選択", L"CCaptureVideo"},
        L"FriendlyName:TVQ test camera\n", kTestCamera},
   };
+  wchar_t text[4096] = L"";
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<char>(c.key));
     while (app.Keys().SelectedSlot() != c.slot) Key(VK_DOWN);
     Painted();
     const int line = LineOf(c.slot);
     const std::vector<BYTE> before = ShownLine(line);
-    {
-      tvqtest::BoxClicker boxes(c.captions, c.key, [&](const std::wstring& caption,
-                                                       const std::wstring& text) {
-        if (caption == L"CCaptureVideo") return IDOK;
-        return text.rfind(c.yes, 0) == 0 ? IDYES : IDNO;
-      });
-      Input(c.key, 0);  // returns once the last box is answered
-    }
+    // A hand that lets go of the key only once the box is up, then clicks the answer.
+    std::atomic<bool> done{false};
+    std::thread hand([&] {
+      bool released = false;
+      for (; !done; Sleep(5)) {
+        for (const std::wstring& caption : c.captions) {
+          HWND box = FindWindowW(L"#32770", caption.c_str());
+          if (box == nullptr || !IsWindowVisible(box)) continue;
+          if (!released) tvqtest::PressKey(c.key, true);
+          released = true;
+          const bool yes = GetWindowTextW(GetDlgItem(box, 0xFFFF), text, 4096) > 0 &&
+                           std::wstring(text).rfind(c.yes, 0) == 0;
+          RECT button{};
+          GetWindowRect(GetDlgItem(box, caption == L"CCaptureVideo" ? IDOK : yes ? IDYES : IDNO),
+                        &button);
+          tvqtest::ClickAt({(button.left + button.right) / 2, (button.top + button.bottom) / 2});
+          tvqtest::WaitUntil([box] { return !IsWindow(box); }, 5000);
+        }
+      }
+    });
+    Input(c.key, 0);  // returns once the last box is answered
+    done = true;
+    hand.join();
     ASSERT_EQ(c.source, app.Slots().SourceName(c.slot));
     Pump();
     const std::vector<BYTE> shown = ShownLine(line);

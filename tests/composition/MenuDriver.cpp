@@ -7,7 +7,6 @@ namespace {
 
 constexpr DWORD kShowTimeoutMs = 5000;
 constexpr DWORD kStepTimeoutMs = 2000;
-constexpr int kMessageTextId = 0xFFFF;
 
 // The visible popup menus, topmost first: a submenu lies above the menu it opened from.
 std::vector<HWND> OpenMenus() {
@@ -31,12 +30,6 @@ std::vector<MenuDriver::Entry> EntriesOf(HMENU menu) {
 }
 
 std::wstring BeforeTab(const std::wstring& text) { return text.substr(0, text.find(L'\t')); }
-
-std::wstring WindowText(HWND window) {
-  wchar_t text[4096] = L"";
-  GetWindowTextW(window, text, 4096);
-  return text;
-}
 
 }  // namespace
 
@@ -84,7 +77,8 @@ void MenuDriver::Run() {
 bool MenuDriver::Walk() {
   for (size_t level = 0; level < m_path.size(); ++level) {
     if (!WaitUntil([&] { return OpenMenus().size() == level + 1; }, kShowTimeoutMs)) return false;
-    const HMENU menu = reinterpret_cast<HMENU>(SendMessageW(OpenMenus().front(), MN_GETHMENU, 0, 0));
+    const HMENU menu =
+        reinterpret_cast<HMENU>(SendMessageW(OpenMenus().front(), MN_GETHMENU, 0, 0));
     m_seen.push_back(EntriesOf(menu));
     const bool last = level + 1 == m_path.size();
     WORD key = VK_ESCAPE;
@@ -118,35 +112,6 @@ bool MenuDriver::Highlight(HMENU menu, int position) {
     Sleep(20);  // the highlight may still be moving from the entry before
   }
   return lit();
-}
-
-BoxClicker::BoxClicker(std::vector<std::wstring> captions, WORD heldKey, Rule rule)
-    : m_captions(std::move(captions)), m_heldKey(heldKey), m_rule(std::move(rule)),
-      m_thread([this] { Run(); }) {}
-
-BoxClicker::~BoxClicker() {
-  m_stop = true;
-  m_thread.join();
-}
-
-void BoxClicker::Run() {
-  bool released = false;
-  while (!m_stop) {
-    for (const std::wstring& caption : m_captions) {
-      HWND box = FindWindowW(L"#32770", caption.c_str());
-      if (box == nullptr || !IsWindowVisible(box)) continue;
-      if (!released) {
-        PressKey(m_heldKey, true);
-        released = true;
-      }
-      HWND button = GetDlgItem(box, m_rule(caption, WindowText(GetDlgItem(box, kMessageTextId))));
-      RECT bounds{};
-      GetWindowRect(button, &bounds);
-      ClickAt(POINT{(bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2});
-      WaitUntil([box] { return !IsWindow(box); }, kShowTimeoutMs);
-    }
-    Sleep(5);
-  }
 }
 
 }  // namespace tvqtest

@@ -49,26 +49,4 @@ class MenuDriver {
   std::thread m_thread;
 };
 
-// Answers the real message boxes of the given captions with the mouse, as a user who let go of
-// heldKey only once the box was up: the key's release goes to the box, then the button the rule
-// names is clicked.
-class BoxClicker {
- public:
-  using Rule = std::function<int(const std::wstring& caption, const std::wstring& text)>;
-
-  BoxClicker(std::vector<std::wstring> captions, WORD heldKey, Rule rule);
-  ~BoxClicker();
-  BoxClicker(const BoxClicker&) = delete;
-  BoxClicker& operator=(const BoxClicker&) = delete;
-
- private:
-  void Run();
-
-  std::vector<std::wstring> m_captions;
-  WORD m_heldKey;
-  Rule m_rule;
-  std::atomic<bool> m_stop{false};
-  std::thread m_thread;
-};
-
 }  // namespace tvqtest
