@@ -14,9 +14,8 @@ class ISlotTable;
 // The mouse in the Manager's window: a click on a slot in the preview, or on its line in the
 // status text, selects it through the keys' own selection; dragging in the preview moves the
 // slot, dragging an edge or corner resizes it; a right click selects the slot whose menu opens;
-// the selected slot is outlined in the preview. It
-// changes the same placement fields the keys change and nothing else, and draws on the window
-// only, never on the canvas.
+// the selected slot is outlined in the preview. It changes the same placement fields the keys
+// change and nothing else, and draws on the window only, never on the canvas.
 //
 // While a slot's menu is open the selection stays, as with the keys: only that slot can be
 // grabbed. The window keeps the mouse captured during a drag, so the drag goes on outside it.
