@@ -95,6 +95,13 @@ struct CoTaskMemTraits {
   static void Close(Handle h) { ::CoTaskMemFree(h); }
 };
 
+// A menu no window holds; destroying it destroys its submenus too.
+struct MenuTraits {
+  using Handle = HMENU;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { ::DestroyMenu(h); }
+};
+
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 using UniqueMappedView = UniqueHandle<MappedViewTraits>;
@@ -102,6 +109,7 @@ using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
 using UniqueMemoryDC = UniqueHandle<MemoryDCTraits>;
 using UniqueCoTaskMem = UniqueHandle<CoTaskMemTraits>;
+using UniqueMenu = UniqueHandle<MenuTraits>;
 
 // A context from GetDC or GetWindowDC goes back with ReleaseDC on the same window, so it needs
 // the window beside the handle.

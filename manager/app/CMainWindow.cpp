@@ -14,6 +14,9 @@ POINT PointOf(LPARAM position) { return POINT{GET_X_LPARAM(position), GET_Y_LPAR
 
 bool ShiftIn(WPARAM keys) { return (keys & MK_SHIFT) != 0; }
 
+// WM_CONTEXTMENU's position when the keyboard, not the mouse, asked for the menu.
+constexpr LPARAM kMenuFromKeyboard = -1;
+
 }  // namespace
 
 CMainWindow::CMainWindow(CManagerApp& app, HINSTANCE instance)
@@ -21,7 +24,8 @@ CMainWindow::CMainWindow(CManagerApp& app, HINSTANCE instance)
       m_instance(instance),
       m_title{},
       m_className{},
-      m_mouse(app.Slots(), app.Keys(), m_statusText, app.Canvas()) {}
+      m_mouse(app.Slots(), app.Keys(), m_statusText, app.Canvas()),
+      m_slotMenu(app) {}
 
 CMainWindow::~CMainWindow() {
   if (m_className[0] != L'\0') UnregisterClassW(m_className, m_instance);
@@ -87,12 +91,23 @@ bool CMainWindow::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lPar
       result = 1;
       return OnEraseBackground(reinterpret_cast<HDC>(wParam));
     case WM_KEYDOWN: OnKeyDown(static_cast<UINT>(wParam)); return true;
-    case WM_KEYUP: OnKeyUp(); return true;
+    case WM_KEYUP:
+      OnKeyUp();
+      // DefWindowProcW turns the context-menu key's release into WM_CONTEXTMENU.
+      return wParam != VK_APPS;
     case WM_COMMAND: return OnCommand(LOWORD(wParam));
     case WM_LBUTTONDOWN: m_mouse.OnButtonDown(window, PointOf(lParam)); return true;
     case WM_MOUSEMOVE: m_mouse.OnMove(window, PointOf(lParam), ShiftIn(wParam)); return true;
     case WM_LBUTTONUP: m_mouse.OnButtonUp(window, PointOf(lParam), ShiftIn(wParam)); return true;
     case WM_CAPTURECHANGED: m_mouse.OnCaptureChanged(); return true;
+    // From DefWindowProcW after a right click.
+    case WM_CONTEXTMENU: return OnContextMenu(lParam);
+    // F10 is a system key; with Shift it asks for the menu, which not every system's
+    // DefWindowProcW turns into WM_CONTEXTMENU (plain F10 still opens the menu bar).
+    case WM_SYSKEYDOWN:
+      return wParam == VK_F10 && GetKeyState(VK_SHIFT) < 0 && OnContextMenu(kMenuFromKeyboard);
+    // ...and where it does so on the release, the menu must not open a second time.
+    case WM_SYSKEYUP: return wParam == VK_F10 && GetKeyState(VK_SHIFT) < 0;
     case WM_SETCURSOR:
       result = TRUE;
       return reinterpret_cast<HWND>(wParam) == window && OnSetCursor(LOWORD(lParam));
@@ -155,6 +170,7 @@ void CMainWindow::RepaintAll() {
 }
 
 void CMainWindow::OnKeyDown(UINT virtualKey) {
+  m_slotMenu.ClearNotice();
   // Esc is no editing key: it only ends a running drag, putting the slot back.
   if (virtualKey == VK_ESCAPE && m_mouse.CancelDrag(Window())) return;
   // Ctrl is read when the key is handled: held while pressing, it selects the fine steps.
@@ -179,6 +195,26 @@ bool CMainWindow::OnCommand(WORD command) {
   }
 }
 
+bool CMainWindow::OnContextMenu(LPARAM position) {
+  HWND window = Window();
+  POINT at{GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+  int slot = m_app.Keys().SelectedSlot();
+  if (position == kMenuFromKeyboard) {
+    at = m_mouse.MenuAnchor(window);
+    ClientToScreen(window, &at);
+  } else {
+    POINT client = at;
+    ScreenToClient(window, &client);
+    RECT area{};
+    GetClientRect(window, &area);
+    // The caption and frame keep the system menu.
+    if (!PtInRect(&area, client)) return false;
+    slot = m_mouse.SlotForMenu(window, client);
+  }
+  if (slot >= 0) m_slotMenu.Open(window, slot, at);
+  return true;
+}
+
 bool CMainWindow::OnSetCursor(WORD hitArea) {
   return hitArea == HTCLIENT && m_mouse.SetCursorFor(Window());
 }
@@ -187,7 +223,8 @@ std::wstring CMainWindow::BuildStatusText() {
   const CImage& canvas = m_app.Canvas();
   m_statusText.Build(canvas.Width(), canvas.Height(), m_app.FramePerSecond(), m_app.Slots(),
                      m_app.Keys(), &m_app.Waits());
-  return m_statusText.ToString();
+  // Below everything else, so the lines a click maps to slots stay where they are.
+  return m_statusText.ToString() + m_slotMenu.Notice();
 }
 
 INT_PTR CALLBACK CMainWindow::AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {

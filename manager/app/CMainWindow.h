@@ -5,6 +5,7 @@
 #include <string>
 
 #include "manager/app/CPreviewMouse.h"
+#include "manager/app/CSlotMenu.h"
 #include "manager/app/CStatusText.h"
 
 class CManagerApp;
@@ -44,6 +45,7 @@ class CMainWindow {
   // The text as drawn by the last paint.
   const CStatusText& StatusText() const { return m_statusText; }
   CPreviewMouse& Mouse() { return m_mouse; }
+  const CSlotMenu& SlotMenu() const { return m_slotMenu; }
 
   static constexpr int kTextLength = 100;
 
@@ -55,6 +57,7 @@ class CMainWindow {
   void OnKeyDown(UINT virtualKey);
   void OnKeyUp();
   bool OnCommand(WORD command);
+  bool OnContextMenu(LPARAM position);
   bool OnSetCursor(WORD hitArea);
   std::wstring BuildStatusText();
   HWND Window() const;
@@ -66,4 +69,6 @@ class CMainWindow {
   CStatusText m_statusText;
   // Selecting, moving and resizing slots with the mouse, and the selection's outline.
   CPreviewMouse m_mouse;
+  // A slot's menu, from a right click or the context-menu keys.
+  CSlotMenu m_slotMenu;
 };

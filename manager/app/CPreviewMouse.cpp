@@ -1,5 +1,7 @@
 #include "manager/app/CPreviewMouse.h"
 
+#include <algorithm>
+
 #include "common/Lifetime.h"
 #include "manager/app/CSlotHitTest.h"
 #include "manager/app/CSlotKeys.h"
@@ -14,6 +16,8 @@ namespace {
 constexpr int kEdgeMarginPixels = 4;
 constexpr int kOutlinePixels = 2;
 constexpr COLORREF kOutlineColor = RGB(255, 160, 0);
+// Far more lines than any status text has: the search for a slot's line ends there.
+constexpr int kMaxStatusLines = 4096;
 
 }  // namespace
 
@@ -31,37 +35,71 @@ int CPreviewMouse::GrabbableSlot() const {
   return m_keys.IsMenuOpen() ? m_keys.SelectedSlot() : -1;
 }
 
+tvq::SlotHit CPreviewMouse::HitAt(HWND window, POINT point) const {
+  return tvq::HitTestSlots(m_slots, GeometryOf(window), point,
+                           tvq::ScaleForDpi(kEdgeMarginPixels, window), GrabbableSlot());
+}
+
 void CPreviewMouse::OnButtonDown(HWND window, POINT point) {
   if (m_drag.IsActive()) return;
-  const CPreviewGeometry geometry = GeometryOf(window);
-  // The status text covers the preview only where a long line reaches into it; the preview's
-  // quarter belongs to the slots.
-  if (geometry.Contains(point)) {
-    PressInPreview(window, point, geometry);
-  } else {
-    PressOnStatusLine(window, point);
+  // A slot's outer handles reach a few pixels out of the preview. Elsewhere the status text
+  // covers the preview only where a long line reaches into it: the quarter belongs to the slots.
+  const tvq::SlotHit hit = HitAt(window, point);
+  if (hit.slot >= 0) {
+    Grab(window, point, hit);
+  } else if (!GeometryOf(window).Contains(point)) {
+    const int slot = SlotOnStatusLine(window, point);
+    if (slot >= 0) Select(window, slot);
   }
 }
 
-void CPreviewMouse::PressInPreview(HWND window, POINT point, const CPreviewGeometry& geometry) {
-  const tvq::SlotHit hit = tvq::HitTestSlots(m_slots, geometry, point,
-                                             tvq::ScaleForDpi(kEdgeMarginPixels, window),
-                                             GrabbableSlot());
-  if (hit.slot < 0) return;
+void CPreviewMouse::Grab(HWND window, POINT point, const tvq::SlotHit& hit) {
   Select(window, hit.slot);
   m_drag.Begin(hit.slot, hit.edges, point, m_slots.Placement(hit.slot));
   SetCapture(window);
   SetCursor(LoadCursorW(nullptr, tvq::CursorForEdges(hit.edges)));
 }
 
-// DrawTextW draws the status text from the top of the client area, one line per line feed.
-void CPreviewMouse::PressOnStatusLine(HWND window, POINT point) {
+int CPreviewMouse::SlotForMenu(HWND window, POINT point) {
+  if (m_drag.IsActive()) return -1;
+  const tvq::SlotHit hit = HitAt(window, point);
+  int slot = hit.slot;
+  if (slot < 0 && !GeometryOf(window).Contains(point)) slot = SlotOnStatusLine(window, point);
+  if (slot >= 0) Select(window, slot);
+  // Elsewhere, and for another slot while the editing menu holds the selection: the selected one.
+  return m_keys.SelectedSlot();
+}
+
+int CPreviewMouse::LineHeight(HWND window) const {
   tvq::UniqueWindowDC dc(window, GetDC(window));
   TEXTMETRICW metrics{};
-  if (!dc || !GetTextMetricsW(dc.Get(), &metrics) || metrics.tmHeight <= 0) return;
-  if (point.y < 0) return;
-  const int slot = m_statusText.SlotOfLine(point.y / metrics.tmHeight);
-  if (slot >= 0) Select(window, slot);
+  if (!dc || !GetTextMetricsW(dc.Get(), &metrics)) return 0;
+  return metrics.tmHeight;
+}
+
+// DrawTextW draws the status text from the top of the client area, one line per line feed.
+int CPreviewMouse::SlotOnStatusLine(HWND window, POINT point) const {
+  const int lineHeight = LineHeight(window);
+  if (lineHeight <= 0 || point.y < 0) return -1;
+  return m_statusText.SlotOfLine(point.y / lineHeight);
+}
+
+POINT CPreviewMouse::MenuAnchor(HWND window) const {
+  const int slot = m_keys.SelectedSlot();
+  const CPreviewGeometry geometry = GeometryOf(window);
+  if (slot >= 0 && slot < m_slots.SlotCount() && m_slots.Kind(slot) != tvq::kEmptySlot &&
+      !geometry.IsEmpty()) {
+    // The slot's top-left corner where the preview shows it, else the preview's nearest point.
+    const RECT rect = geometry.SlotRect(m_slots.Placement(slot));
+    const RECT& preview = geometry.Preview();
+    return POINT{std::clamp(rect.left, preview.left, preview.right - 1),
+                 std::clamp(rect.top, preview.top, preview.bottom - 1)};
+  }
+  // Below the slot's first line in the status text.
+  const int lineHeight = LineHeight(window);
+  int line = 0;
+  while (line < kMaxStatusLines && m_statusText.SlotOfLine(line) != slot) ++line;
+  return POINT{lineHeight, line < kMaxStatusLines ? (line + 1) * lineHeight : 0};
 }
 
 // The keys refuse a new selection while the menu is open.
@@ -100,9 +138,7 @@ bool CPreviewMouse::CancelDrag(HWND window) {
 bool CPreviewMouse::SetCursorFor(HWND window) {
   POINT point{};
   if (!GetCursorPos(&point) || !ScreenToClient(window, &point)) return false;
-  const tvq::SlotHit hit = tvq::HitTestSlots(m_slots, GeometryOf(window), point,
-                                             tvq::ScaleForDpi(kEdgeMarginPixels, window),
-                                             GrabbableSlot());
+  const tvq::SlotHit hit = HitAt(window, point);
   if (hit.slot < 0) return false;
   SetCursor(LoadCursorW(nullptr, tvq::CursorForEdges(hit.edges)));
   return true;

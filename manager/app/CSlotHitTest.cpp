@@ -11,6 +11,8 @@ namespace {
 // A small rectangle keeps its middle third for moving, so it can always be grabbed as a whole.
 int MarginFor(LONG length, int margin) { return std::min<LONG>(margin, length / 3); }
 
+// The hand aims at the outline itself, so each edge reaches margin pixels out of the rectangle
+// as well as in; the inner reach shrinks with a small rectangle, the outer one never does.
 unsigned EdgesAt(const RECT& rect, POINT point, int marginPixels) {
   const int marginX = MarginFor(rect.right - rect.left, marginPixels);
   const int marginY = MarginFor(rect.bottom - rect.top, marginPixels);
@@ -20,6 +22,12 @@ unsigned EdgesAt(const RECT& rect, POINT point, int marginPixels) {
   if (point.y < rect.top + marginY) edges |= kTopEdge;
   else if (point.y >= rect.bottom - marginY) edges |= kBottomEdge;
   return edges;
+}
+
+// The rectangle with its outer handles: the last pixel inside plus margin pixels beyond.
+bool WithinHandles(RECT rect, POINT point, int marginPixels) {
+  InflateRect(&rect, marginPixels, marginPixels);
+  return PtInRect(&rect, point) != FALSE;
 }
 
 bool CanBeGrabbed(const ISlotTable& slots, int slot) {
@@ -37,13 +45,16 @@ bool IsCorner(unsigned edges) {
 SlotHit HitTestSlots(const ISlotTable& slots, const CPreviewGeometry& geometry, POINT point,
                      int marginPixels, int onlySlot) {
   SlotHit hit;
-  if (geometry.IsEmpty() || !geometry.Contains(point)) return hit;
-  // The compositing tick draws in slot order, so the highest slot is the one seen.
+  // A slot reaching off the canvas is grabbed only where the preview shows it.
+  if (geometry.IsEmpty() || !WithinHandles(geometry.Preview(), point, marginPixels)) return hit;
+  // The compositing tick draws in slot order, so the highest slot is the one seen, and its
+  // handles come before anything of the slots below it. Outer handles reach a little beyond the
+  // preview too, where an outline on the canvas's border can be aimed at.
   for (int slot = slots.SlotCount() - 1; slot >= 0; --slot) {
     if (onlySlot >= 0 && slot != onlySlot) continue;
     if (!CanBeGrabbed(slots, slot)) continue;
     const RECT rect = geometry.SlotRect(slots.Placement(slot));
-    if (!PtInRect(&rect, point)) continue;
+    if (!WithinHandles(rect, point, marginPixels)) continue;
     hit.slot = slot;
     hit.edges = EdgesAt(rect, point, marginPixels);
     return hit;

@@ -26,8 +26,9 @@ struct SlotHit {
   unsigned edges = kNoEdge;
 };
 
-// The slot drawn last at point: the highest active slot whose rectangle holds it. Within
-// marginPixels of an edge (inside the rectangle) the hit names that edge, near a corner both.
+// The slot drawn last at point: the highest active slot whose rectangle, widened by marginPixels
+// on every side, holds it. Within marginPixels of an edge, on either side of it, the hit names
+// that edge, near a corner both. Points more than marginPixels outside the preview hit nothing.
 // onlySlot >= 0 limits the search to that slot (the one whose menu is open).
 SlotHit HitTestSlots(const ISlotTable& slots, const CPreviewGeometry& geometry, POINT point,
                      int marginPixels, int onlySlot);

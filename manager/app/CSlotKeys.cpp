@@ -149,6 +149,14 @@ bool CSlotKeys::Select(int slot) {
   return true;
 }
 
+bool CSlotKeys::PickMenuRow(int row) {
+  if (!SelectedSlotIsOccupied() || row < 0 || row >= kMenuRowCount) return false;
+  m_menuOpen = true;
+  m_menuCursor = row;
+  m_editField = row + 1;
+  return true;
+}
+
 bool CSlotKeys::SelectedSlotIsOccupied() const {
   return m_slots.Kind(m_selectedSlot) != tvq::kEmptySlot;
 }

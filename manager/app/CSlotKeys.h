@@ -43,6 +43,10 @@ class CSlotKeys {
   // menu is open, whose slot must stay selected, and for a slot number out of range.
   bool Select(int slot);
 
+  // Opens the selected slot's menu with row (0 to 4) picked for editing, as Enter, the arrows
+  // and Enter again would. Refused (false) for an empty slot, as Enter is, and for other rows.
+  bool PickMenuRow(int row);
+
   int SelectedSlot() const { return m_selectedSlot; }
   bool IsMenuOpen() const { return m_menuOpen; }
   // The highlighted menu row, 0 to 4.

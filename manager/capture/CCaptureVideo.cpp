@@ -71,9 +71,7 @@ bool CCaptureVideo::BuildGraph() {
   }
   // Settings made in these frames, such as the capture pin's format, are in force when the
   // stream is connected; a device or pin without pages is reported and passed over.
-  ShowDeviceProperties();
-  ShowPinProperties(PINDIR_OUTPUT);
-  ShowPinProperties(PINDIR_INPUT);
+  ShowPropertyPages();
   return RenderCaptureStream() && PrepareFrameBuffer();
 }
 
@@ -124,6 +122,19 @@ bool CCaptureVideo::ShowDeviceProperties() {
 bool CCaptureVideo::ShowPinProperties(PIN_DIRECTION direction) {
   IBaseFilter* device = m_graph.Device();
   return device != nullptr && tvq::PropertyPages(*device, m_prompt).ShowPins(direction);
+}
+
+bool CCaptureVideo::HasPropertyPages() const {
+  IBaseFilter* device = m_graph.Device();
+  return device != nullptr && tvq::PropertyPages::Exist(*device);
+}
+
+bool CCaptureVideo::ShowPropertyPages() {
+  if (m_graph.Device() == nullptr) return false;
+  ShowDeviceProperties();
+  ShowPinProperties(PINDIR_OUTPUT);
+  ShowPinProperties(PINDIR_INPUT);
+  return true;
 }
 
 bool CCaptureVideo::RenderCaptureStream() { return m_graph.RenderCaptureStream(m_prompt); }

@@ -77,6 +77,12 @@ class CCaptureVideo {
   const wchar_t* SectionName() const { return m_device.SectionName(); }
   const wchar_t* DisplayName() const { return m_device.FriendlyName(); }
 
+  // Whether the running device or one of its pins has property pages.
+  bool HasPropertyPages() const;
+  // The running device's property pages, then its pins', as Select shows them; false without a
+  // graph.
+  bool ShowPropertyPages();
+
   // What the running camera was opened with: its device, crossbar route and capture format.
   tvq::CameraRequest OpenedWith() const;
 

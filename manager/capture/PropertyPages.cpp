@@ -10,6 +10,27 @@ using Microsoft::WRL::ComPtr;
 
 namespace tvq {
 
+namespace {
+
+bool OffersPages(IUnknown& object) {
+  ComPtr<ISpecifyPropertyPages> pages;
+  return object.QueryInterface(IID_ISpecifyPropertyPages,
+                               reinterpret_cast<void**>(pages.GetAddressOf())) == S_OK;
+}
+
+}  // namespace
+
+bool PropertyPages::Exist(IBaseFilter& device) {
+  if (OffersPages(device)) return true;
+  ComPtr<IEnumPins> pins;
+  if (device.EnumPins(&pins) != S_OK) return false;
+  ComPtr<IPin> pin;
+  while (pins->Next(1, pin.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+    if (OffersPages(*pin.Get())) return true;
+  }
+  return false;
+}
+
 bool PropertyPages::ShowDevice() {
   ComPtr<ISpecifyPropertyPages> pages;
   const HRESULT hr = m_device.QueryInterface(IID_ISpecifyPropertyPages,

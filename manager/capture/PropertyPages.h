@@ -15,6 +15,9 @@ class PropertyPages {
  public:
   PropertyPages(IBaseFilter& device, CameraPrompt& prompt) : m_device(device), m_prompt(prompt) {}
 
+  // Whether the device or any of its pins offers pages: nothing to show otherwise.
+  static bool Exist(IBaseFilter& device);
+
   // False (reported) when the device has no pages.
   bool ShowDevice();
   // Every pin of one direction in turn; the first pin without pages is reported and ends the

@@ -47,6 +47,25 @@ TEST(SlotHitTest, TheHighestActiveSlotUnderThePointerItsEdgesAndTheirCursor) {
       {{402, 301}, -1, 3, kNoEdge, IDC_SIZEALL},  // a tiny slot's middle still moves it
       {{650, 340}, -1, 4, kNoEdge, IDC_SIZEALL},
       {{601, 340}, -1, 4, kLeftEdge, IDC_SIZEWE},
+      // Handles reach 4 pixels out of slot 1 (600, 450)-(700, 525), over slot 0's inside.
+      {{700, 525}, -1, 1, kRightEdge | kBottomEdge, IDC_SIZENWSE},  // the corner point itself
+      {{703, 528}, -1, 1, kRightEdge | kBottomEdge, IDC_SIZENWSE},
+      {{596, 446}, -1, 1, kLeftEdge | kTopEdge, IDC_SIZENWSE},
+      {{703, 446}, -1, 1, kRightEdge | kTopEdge, IDC_SIZENESW},
+      {{596, 528}, -1, 1, kLeftEdge | kBottomEdge, IDC_SIZENESW},
+      {{597, 480}, -1, 1, kLeftEdge, IDC_SIZEWE},
+      {{703, 480}, -1, 1, kRightEdge, IDC_SIZEWE},
+      {{650, 447}, -1, 1, kTopEdge, IDC_SIZENS},
+      {{650, 528}, -1, 1, kBottomEdge, IDC_SIZENS},
+      {{704, 529}, -1, 0, kNoEdge, IDC_SIZEALL},  // one pixel beyond the handles
+      {{703, 528}, 0, 0, kNoEdge, IDC_SIZEALL},   // slot 1 cannot be grabbed
+      {{650, 362}, -1, 4, kBottomEdge, IDC_SIZENS},
+      // The topmost slot's handles before the handles of the one below.
+      {{397, 298}, -1, 3, kLeftEdge | kTopEdge, IDC_SIZENWSE},
+      // Just outside the preview, an outline on the canvas's border is still grabbed.
+      {{397, 450}, -1, 0, kLeftEdge, IDC_SIZEWE},
+      {{802, 602}, -1, 0, kRightEdge | kBottomEdge, IDC_SIZENWSE},
+      {{395, 450}, -1, -1, kNoEdge, IDC_SIZEALL},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.point.x << "," << c.point.y << " only " << c.onlySlot);

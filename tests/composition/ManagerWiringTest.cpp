@@ -6,9 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "channel/ChannelNames.h"
@@ -18,6 +22,11 @@
 #include "tests/common/ChildProcess.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/Pixels24.h"
+#include "tests/common/PrivateRegistry.h"
+#include "tests/capture/FakeVideoDevice.h"
+#include "tests/capture/RegisteredFilter.h"
+#include "tests/composition/MenuDriver.h"
+#include "filter/FilterIdentity.h"
 
 namespace {
 
@@ -430,6 +439,247 @@ TEST_F(ManagerMouse, TheSelectionsOutlineNeverReachesThePublishedFrame) {
   EXPECT_EQ(kTargetColor, OnScreen(POINT{slot.left + 6, edge.y}));
   EXPECT_TRUE(unselected == Published());
   EXPECT_EQ(kTargetColor, PixelAt(app.Canvas(), 16, 24));
+}
+
+// A slot's menu opened and walked with real input. Our filter is listed as a camera under a test
+// name, a real source; an entry named as our own camera is listed too, which the menu leaves out.
+class ManagerMenu : public ManagerMouse {
+ protected:
+  using Entry = tvqtest::MenuDriver::Entry;
+
+  void SetUp() override {
+    TVQ_SKIP_UNLESS_REAL_REGISTRY_ALLOWED();
+    ManagerMouse::SetUp();
+  }
+
+  // Walks path once a right click at a client point (or, without one, Shift+F10) opened the menu.
+  bool Walk(std::optional<POINT> at, std::vector<std::wstring> path,
+            std::function<void()> beforePick = {}) {
+    tvqtest::MenuDriver driver(std::move(path), std::move(beforePick));
+    if (at) {
+      EXPECT_TRUE(MoveTo(*at));
+      Input(0, MOUSEEVENTF_RIGHTDOWN);
+      Input(0, MOUSEEVENTF_RIGHTUP);
+    } else {
+      Input(VK_SHIFT, 0);
+      Input(VK_F10, 0);
+      Input(VK_F10, KEYEVENTF_KEYUP);
+      Input(VK_SHIFT, KEYEVENTF_KEYUP);
+    }
+    const bool walked = driver.Finished();
+    seen = driver.Seen();
+    return walked;
+  }
+
+  static std::vector<std::wstring> Texts(const std::vector<Entry>& entries) {
+    std::vector<std::wstring> texts;
+    for (const Entry& entry : entries) texts.push_back(entry.text);
+    return texts;
+  }
+
+  int LineHeight() {
+    TEXTMETRICW metrics{};
+    HDC dc = GetDC(window);
+    GetTextMetricsW(dc, &metrics);
+    ReleaseDC(window, dc);
+    return metrics.tmHeight;
+  }
+  // The line of the slot's entry in the status text as last painted.
+  int LineOf(int slot) {
+    const std::wstring text = app.StatusText().ToString();
+    const std::wstring head = std::to_wstring(slot + 1) + L". ";
+    return static_cast<int>(std::count(text.begin(), text.begin() + text.find(head), L'\n'));
+  }
+  POINT StatusLineOf(int slot) {
+    Painted();
+    return {20, LineOf(slot) * LineHeight() + LineHeight() / 2};
+  }
+  // The pixels the window shows on one line of the status text, left half.
+  std::vector<BYTE> ShownLine(int line) {
+    RECT client{};
+    GetClientRect(window, &client);
+    CImage copy;
+    copy.Create(client.right / 2, LineHeight(), 24);
+    HDC dc = GetDC(window);
+    BitBlt(copy.BorrowDC(), 0, 0, copy.Width(), copy.Height(), dc, 0, line * LineHeight(), SRCCOPY);
+    copy.ReturnDC();
+    ReleaseDC(window, dc);
+    return std::vector<BYTE>(copy.LowestAddress(), copy.LowestAddress() + copy.BufferBytes());
+  }
+
+  bool ShowsTheTestCamera(int slot) {
+    return tvqtest::WaitUntil([&] {
+      Timer(tvq::CaptureTimerId(slot));
+      app.Compositor()->MarkChanged();
+      Timer(tvq::kCompositingTimerId);
+      return PixelAt(app.Canvas(), 8, 6) == kQuadrants[0] &&
+             PixelAt(app.Canvas(), 56, 42) == kQuadrants[3];
+    }, 10000);
+  }
+
+  static constexpr const wchar_t* kTestCamera = L"TVQ test camera";
+  static constexpr COLORREF kQuadrants[4] = {RGB(230, 30, 30), RGB(30, 220, 40), RGB(20, 40, 230),
+                                             RGB(240, 220, 10)};
+  std::vector<std::vector<Entry>> seen;
+  // The Manager records its own settings file for the filter, which then delivers its size.
+  tvqtest::RegisteredFilter filter{64, 48, 15};
+  // Registered again under the filter's class: the entry keeps its server, with another name.
+  tvqtest::FakeVideoDevice testCamera{tvq::CLSID_TessavueFilter, kTestCamera};
+  tvqtest::FakeVideoDevice ownCamera{tvqtest::kFakeDeviceA, L"Tessavue Filter"};
+  tvqtest::PublishedFrame frame{tvqtest::QuadrantFrame(64, 48, kQuadrants)};
+};
+
+TEST_F(ManagerMenu, PicksFromAnEmptySlotsListsFillItWithoutAskingAsTheKeysWould) {
+  // Slot 1's window leaves a placement behind for the window picked from the list.
+  Place(0, 0.5, 0.5, 0.5, 0.5);
+  Key(VK_DELETE);
+  const struct {
+    const char* name;
+    int slot;
+    bool onStatusLine;
+    std::vector<std::wstring> path;
+    int kind;
+    std::wstring source;
+  } cases[] = {
+      {"a window, on the status line", 1, true, {L"ウインドウ", kTargetTitle}, tvq::kWindowSlot,
+       kTargetTitle},
+      {"the desktop, in the preview", 2, false, {L"デスクトップ"}, tvq::kDesktopSlot, L""},
+      {"the test camera, on the status line", 3, true, {L"カメラ", kTestCamera},
+       tvq::kCameraSlot, kTestCamera},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!c.onStatusLine) {
+      while (app.Keys().SelectedSlot() != c.slot) Key(VK_DOWN);
+    }
+    // Slot 2's picture takes the preview's bottom-right quarter only.
+    const POINT at = c.onStatusLine ? StatusLineOf(c.slot) : InPreview(0.1, 0.1);
+    ASSERT_TRUE(Walk(at, c.path));
+    EXPECT_EQ(c.slot, app.Keys().SelectedSlot());
+    ASSERT_EQ(c.kind, app.Slots().Kind(c.slot));
+    EXPECT_TRUE(app.Slots().IsActive(c.slot));
+    EXPECT_EQ(c.source, app.Slots().SourceName(c.slot));
+    EXPECT_EQ((std::vector<std::wstring>{L"カメラ", L"ウインドウ", L"デスクトップ"}),
+              Texts(seen[0]));
+  }
+  // The window took the placement it was saved with, and the frame shows it there once the
+  // desktop and the camera above it are paused.
+  EXPECT_EQ(0.5, app.Slots().Placement(1).Pos_x);
+  Timer(tvq::CaptureTimerId(1));
+  app.Slots().SetActive(2, false);
+  app.Slots().SetActive(3, false);
+  Timer(tvq::kCompositingTimerId);
+  EXPECT_EQ(kTargetColor, PixelAt(app.Canvas(), 48, 36));
+  EXPECT_EQ(RGB(0, 0, 0), PixelAt(app.Canvas(), 16, 12));
+  app.Slots().SetActive(3, true);
+  EXPECT_TRUE(ShowsTheTestCamera(3));
+  // Our own camera is never offered, nor the Manager's own window.
+  EXPECT_EQ(std::vector<std::wstring>{kTestCamera}, Texts(seen[1]));
+  EXPECT_NE(std::wstring::npos, Painted().find(L"◆  4. TVQ test camera\n"));
+}
+
+TEST_F(ManagerMenu, AnOccupiedSlotsMenuDoesWhatItsKeysDo) {
+  const std::vector<std::wstring> rows = {
+      L"映像の一時停止\tSPACE", L"", L"移動", L"サイズ", L"トリム（上左）", L"トリム（下右）",
+      L"キャプチャレート", L"", L"映像のリフレッシュ\tR", L""};
+  // Esc closes the menu and changes nothing.
+  ASSERT_TRUE(Walk(std::nullopt, {L""}));
+  std::vector<std::wstring> expected = rows;
+  expected.push_back(L"映像入力の削除\tDELETE");
+  EXPECT_EQ(expected, Texts(seen[0]));
+  EXPECT_TRUE(app.Slots().IsActive(0));
+  EXPECT_EQ(CSlotKeys::Mode::Browsing, app.Keys().CurrentMode());
+
+  ASSERT_TRUE(Walk(std::nullopt, {L"映像の一時停止"}));
+  EXPECT_FALSE(app.Slots().IsActive(0));
+  ASSERT_TRUE(Walk(InPreview(0.5, 0.5), {L"入力再開"}));
+  EXPECT_TRUE(app.Slots().IsActive(0));
+
+  // An editing row, then the context-menu key: the row is checked and Delete refused.
+  ASSERT_TRUE(Walk(InPreview(0.5, 0.5), {L"サイズ"}));
+  EXPECT_EQ(2, app.Keys().EditField());
+  tvqtest::MenuDriver driver({L"メニューを閉じる"});
+  Input(VK_APPS, 0);
+  Input(VK_APPS, KEYEVENTF_KEYUP);
+  ASSERT_TRUE(driver.Finished());
+  ASSERT_EQ(12u, driver.Seen()[0].size());
+  EXPECT_TRUE(driver.Seen()[0][3].checked);
+  EXPECT_EQ(L"メニューを閉じる\tBACKSPACE", driver.Seen()[0][10].text);
+  EXPECT_EQ(L"映像入力の削除\tDELETE", driver.Seen()[0][11].text);
+  EXPECT_TRUE(driver.Seen()[0][11].greyed);
+  EXPECT_EQ(CSlotKeys::Mode::Browsing, app.Keys().CurrentMode());
+
+  ASSERT_TRUE(Walk(InPreview(0.5, 0.5), {L"映像入力の削除"}));
+  EXPECT_EQ(tvq::kEmptySlot, app.Slots().Kind(0));
+}
+
+TEST_F(ManagerMenu, AWindowClosedWhileTheMenuWasOpenFillsNothingAndTheTextSaysSo) {
+  tvqtest::TestWindowOptions options;
+  options.title = L"TVQ short-lived";
+  options.rect = {40, 700, 200, 800};
+  tvqtest::TestWindow shortLived(options);
+  ASSERT_TRUE(shortLived.WaitUntilShown());
+  ASSERT_TRUE(Walk(StatusLineOf(1), {L"ウインドウ", L"TVQ short-lived"},
+                   [&] { shortLived.Close(); }));
+  EXPECT_EQ(tvq::kEmptySlot, app.Slots().Kind(1));
+  const std::wstring notice = app.MainWindow().SlotMenu().Notice();
+  EXPECT_EQ(L"----\n【お知らせ】\nウインドウ「TVQ short-lived」は閉じられたため、スロット 2 には"
+            L"入力しませんでした\n", notice);
+  Key(VK_DOWN);  // any key: the notice has been read
+  EXPECT_EQ(L"", app.MainWindow().SlotMenu().Notice());
+}
+
+// The key's release goes to the question box, not to the Manager's window: the fill itself must
+// repaint the slot's line, with no further key.
+TEST_F(ManagerMenu, RealKeysWAndCAnsweredInTheBoxesShowTheFilledSlotAtOnce) {
+  const struct {
+    WORD key;
+    int slot;
+    std::vector<std::wstring> captions;
+    std::wstring yes;  // the start of the text answered Yes
+    std::wstring source;
+  } cases[] = {
+      {'W', 1, {L"キャプチャするウインドウの選択"}, kTargetTitle, kTargetTitle},
+      {'C', 2, {L"ビデオキャプチャデバイスの選択", L"CCaptureVideo"},
+       L"FriendlyName:TVQ test camera\n", kTestCamera},
+  };
+  wchar_t text[4096] = L"";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<char>(c.key));
+    while (app.Keys().SelectedSlot() != c.slot) Key(VK_DOWN);
+    Painted();
+    const int line = LineOf(c.slot);
+    const std::vector<BYTE> before = ShownLine(line);
+    // A hand that lets go of the key only once the box is up, then clicks the answer.
+    std::atomic<bool> done{false};
+    std::thread hand([&] {
+      bool released = false;
+      for (; !done; Sleep(5)) {
+        for (const std::wstring& caption : c.captions) {
+          HWND box = FindWindowW(L"#32770", caption.c_str());
+          if (box == nullptr || !IsWindowVisible(box)) continue;
+          if (!released) tvqtest::PressKey(c.key, true);
+          released = true;
+          const bool yes = GetWindowTextW(GetDlgItem(box, 0xFFFF), text, 4096) > 0 &&
+                           std::wstring(text).rfind(c.yes, 0) == 0;
+          RECT button{};
+          GetWindowRect(GetDlgItem(box, caption == L"CCaptureVideo" ? IDOK : yes ? IDYES : IDNO),
+                        &button);
+          tvqtest::ClickAt({(button.left + button.right) / 2, (button.top + button.bottom) / 2});
+          tvqtest::WaitUntil([box] { return !IsWindow(box); }, 5000);
+        }
+      }
+    });
+    Input(c.key, 0);  // returns once the last box is answered
+    done = true;
+    hand.join();
+    ASSERT_EQ(c.source, app.Slots().SourceName(c.slot));
+    Pump();
+    const std::vector<BYTE> shown = ShownLine(line);
+    EXPECT_TRUE(before != shown) << "the line still shows the empty slot";
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    EXPECT_TRUE(ShownLine(line) == shown) << "the line is not what a full repaint shows";
+  }
 }
 
 // The same script on two Managers, one drawing the slots on every tick as it always did and one

@@ -1,0 +1,186 @@
+#include "manager/app/CSlotMenu.h"
+
+#include "manager/app/CManagerApp.h"
+#include "manager/app/SlotMenuLabels.h"
+
+namespace {
+
+// In the words of the status text's key list.
+constexpr wchar_t kCameraMenu[] = L"カメラ";
+constexpr wchar_t kWindowMenu[] = L"ウインドウ";
+constexpr wchar_t kDesktopItem[] = L"デスクトップ";
+constexpr wchar_t kNoCamera[] = L"（選べるカメラがありません）";
+constexpr wchar_t kNoWindow[] = L"（選べるウインドウがありません）";
+constexpr wchar_t kPauseItem[] = L"映像の一時停止\tSPACE";
+constexpr wchar_t kResumeItem[] = L"入力再開\tSPACE";
+constexpr wchar_t kCameraSettingsItem[] = L"カメラの設定...";
+constexpr const wchar_t* kEditRows[CSlotKeys::kMenuRowCount] = {
+    L"移動", L"サイズ", L"トリム（上左）", L"トリム（下右）", L"キャプチャレート"};
+constexpr wchar_t kRefreshItem[] = L"映像のリフレッシュ\tR";
+constexpr wchar_t kCloseEditingItem[] = L"メニューを閉じる\tBACKSPACE";
+constexpr wchar_t kEmptyItem[] = L"映像入力の削除\tDELETE";
+
+constexpr wchar_t kNoticeHeading[] = L"----\n【お知らせ】\n";
+
+UINT EnabledIf(bool enabled) { return MF_STRING | (enabled ? 0 : MF_GRAYED); }
+
+// The submenu of one list; a list without entries shows one greyed line saying so.
+HMENU ListMenu(const std::vector<std::wstring>& labels, UINT firstCommand, UINT endCommand,
+               const wchar_t* nothing) {
+  HMENU menu = CreatePopupMenu();
+  if (menu == nullptr) return nullptr;
+  for (size_t i = 0; i < labels.size() && firstCommand + i < endCommand; ++i) {
+    AppendMenuW(menu, MF_STRING, firstCommand + i, labels[i].c_str());
+  }
+  if (labels.empty()) AppendMenuW(menu, MF_STRING | MF_GRAYED, 0, nothing);
+  return menu;
+}
+
+// The submenu belongs to menu once appended; until then it is ours to destroy.
+void AppendSubmenu(HMENU menu, HMENU submenu, const wchar_t* text) {
+  if (submenu == nullptr) return;
+  if (!AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(submenu), text)) {
+    DestroyMenu(submenu);
+  }
+}
+
+std::wstring SlotNumber(int slot) { return std::to_wstring(slot + 1); }
+
+}  // namespace
+
+CSlotMenu::CSlotMenu(CManagerApp& app) : m_app(app) {}
+
+void CSlotMenu::Open(HWND window, int slot, POINT screen) {
+  ClearNotice();
+  CSlots& slots = m_app.Slots();
+  if (slot < 0 || slot >= slots.SlotCount() || slot != m_app.Keys().SelectedSlot()) return;
+  tvq::UniqueMenu menu = slots.Kind(slot) == tvq::kEmptySlot ? BuildEmptySlotMenu(window)
+                                                               : BuildOccupiedSlotMenu(slot);
+  if (!menu) return;
+  // TPM_RETURNCMD hands the pick back here instead of posting WM_COMMAND, so it is carried out
+  // for this slot with the lists the menu was built from.
+  const UINT command = static_cast<UINT>(
+      TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, screen.x,
+                     screen.y, 0, window, nullptr));
+  menu.Reset();
+  if (command != kNoCommand) {
+    Carry(slot, command);
+    // As after a key release: the status text and the outline show what the pick changed.
+    m_app.MainWindow().RepaintAll();
+  }
+  m_cameras.clear();
+  m_windows.clear();
+}
+
+tvq::UniqueMenu CSlotMenu::BuildEmptySlotMenu(HWND window) {
+  tvq::UniqueMenu menu(CreatePopupMenu());
+  if (!menu) return menu;
+  ListCameras();
+  std::vector<std::wstring> names;
+  for (const tvq::VideoDevice& device : m_cameras) names.push_back(device.friendlyName);
+  AppendSubmenu(menu.Get(),
+                ListMenu(tvq::CameraMenuLabels(names), kCameraFirst, kWindowFirst, kNoCamera),
+                kCameraMenu);
+  m_windows = tvq::ListWindowCandidates(nullptr, window);
+  AppendSubmenu(menu.Get(),
+                ListMenu(tvq::WindowMenuLabels(m_windows), kWindowFirst, kListEnd, kNoWindow),
+                kWindowMenu);
+  AppendMenuW(menu.Get(), MF_STRING, kDesktop, kDesktopItem);
+  return menu;
+}
+
+tvq::UniqueMenu CSlotMenu::BuildOccupiedSlotMenu(int slot) {
+  tvq::UniqueMenu menu(CreatePopupMenu());
+  if (!menu) return menu;
+  HMENU m = menu.Get();
+  CSlots& slots = m_app.Slots();
+  const CSlotKeys& keys = m_app.Keys();
+  AppendMenuW(m, MF_STRING, kPause, slots.IsActive(slot) ? kPauseItem : kResumeItem);
+  if (slots.Kind(slot) == tvq::kCameraSlot) {
+    // A device without pages would only answer with error boxes.
+    AppendMenuW(m, EnabledIf(slots.Camera(slot).HasPropertyPages()), kCameraSettings,
+                kCameraSettingsItem);
+  }
+  AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
+  for (int row = 0; row < CSlotKeys::kMenuRowCount; ++row) {
+    const UINT checked = keys.EditField() == row + 1 ? MF_CHECKED : MF_UNCHECKED;
+    AppendMenuW(m, MF_STRING | checked, kEditFirst + row, kEditRows[row]);
+  }
+  AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(m, MF_STRING, kRefresh, kRefreshItem);
+  AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
+  if (keys.IsMenuOpen()) AppendMenuW(m, MF_STRING, kCloseEditing, kCloseEditingItem);
+  // Delete is refused while the editing menu is open: its slot must stay occupied.
+  AppendMenuW(m, EnabledIf(!keys.IsMenuOpen()), kEmpty, kEmptyItem);
+  return menu;
+}
+
+void CSlotMenu::ListCameras() {
+  m_cameras.clear();
+  std::vector<tvq::VideoDevice> devices;
+  // S_FALSE (no device) and failures alike leave the list empty.
+  if (tvq::ListVideoDevices(devices) != S_OK) return;
+  for (tvq::VideoDevice& device : devices) {
+    if (device.friendlyName != kOwnCameraName) m_cameras.push_back(std::move(device));
+  }
+}
+
+void CSlotMenu::Carry(int slot, UINT command) {
+  if (command >= kWindowFirst) {
+    PickWindow(slot, command - kWindowFirst);
+  } else if (command >= kCameraFirst) {
+    PickCamera(slot, command - kCameraFirst);
+  } else if (command >= kEditFirst) {
+    m_app.Keys().PickMenuRow(static_cast<int>(command - kEditFirst));
+  } else {
+    CarryKeyCommand(slot, command);
+  }
+}
+
+void CSlotMenu::CarryKeyCommand(int slot, UINT command) {
+  switch (command) {
+    case kPause: Press(VK_SPACE); break;
+    case kCameraSettings: m_app.Slots().Camera(slot).ShowPropertyPages(); break;
+    case kRefresh: Press('R'); break;
+    case kCloseEditing:
+      // Backspace leaves the picked row first, then the menu.
+      for (int i = 0; i < 2 && m_app.Keys().IsMenuOpen(); ++i) Press(VK_BACK);
+      break;
+    case kEmpty: Press(VK_DELETE); break;
+    case kDesktop: Press('D'); break;
+    default: break;
+  }
+}
+
+void CSlotMenu::PickCamera(int slot, size_t index) {
+  if (index >= m_cameras.size()) return;
+  const tvq::VideoDevice& device = m_cameras[index];
+  // The first video input of a crossbar and the device's own format: nothing is asked.
+  tvq::CameraRequest request;
+  request.devicePath = device.devicePath;
+  request.friendlyName = device.friendlyName;
+  if (!m_app.FillSlotWithCamera(slot, request)) {
+    Tell(L"カメラ「" + device.friendlyName + L"」を開けなかったため、スロット " +
+         SlotNumber(slot) + L" には入力しませんでした");
+  }
+}
+
+void CSlotMenu::PickWindow(int slot, size_t index) {
+  if (index >= m_windows.size()) return;
+  const tvq::WindowCandidate& chosen = m_windows[index];
+  // The window may have closed while the menu was open.
+  if (!IsWindow(chosen.window)) {
+    Tell(L"ウインドウ「" + chosen.title + L"」は閉じられたため、スロット " + SlotNumber(slot) +
+         L" には入力しませんでした");
+    return;
+  }
+  if (!m_app.FillSlotWithWindow(slot, chosen.window)) {
+    Tell(L"ウインドウ「" + chosen.title + L"」をスロット " + SlotNumber(slot) +
+         L" に入力できませんでした");
+  }
+}
+
+// The menu's slot is the selected one: the key acts on it.
+void CSlotMenu::Press(UINT virtualKey) { m_app.Keys().OnKeyDown(virtualKey, false); }
+
+void CSlotMenu::Tell(const std::wstring& text) { m_notice = kNoticeHeading + text + L"\n"; }

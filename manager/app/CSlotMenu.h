@@ -1,0 +1,75 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "common/Lifetime.h"
+#include "manager/capture/VideoDevices.h"
+#include "manager/capture/WindowCandidates.h"
+
+class CManagerApp;
+
+// A slot's menu in the Manager's window, opened by a right click or from the keyboard. An empty
+// slot's menu offers the cameras and windows by name and the desktop; picking one fills the
+// slot without any question, as the keys do after the user's Yes. An occupied slot's menu
+// offers what the editing keys do (pause, the editing rows, refresh, empty), each exactly as its
+// key does it, and a camera's property pages.
+//
+// The menu's slot is always the selected one, so the keys' own code carries out what they have
+// in common. Beside the keys, not instead of them: the questions of C and W stay as they were.
+//
+// Threads: the GUI thread only. TrackPopupMenu runs a modal loop of its own in which timers go
+// on, so the lists the menu shows are kept until the pick is carried out.
+class CSlotMenu {
+ public:
+  explicit CSlotMenu(CManagerApp& app);
+
+  CSlotMenu(const CSlotMenu&) = delete;
+  CSlotMenu& operator=(const CSlotMenu&) = delete;
+
+  // Shows slot's menu at the screen point and carries out the pick. slot must be the selected
+  // slot; anything else is ignored.
+  void Open(HWND window, int slot, POINT screen);
+
+  // What the last pick could not do, with its heading, to be shown below the status text; empty
+  // when there is nothing to say. Cleared when a menu opens and by the window on any key.
+  const std::wstring& Notice() const { return m_notice; }
+  void ClearNotice() { m_notice.clear(); }
+
+  // The device the camera list leaves out: our own output, which as a source would show itself
+  // in a loop and hold the camera that the call application needs.
+  static constexpr wchar_t kOwnCameraName[] = L"Tessavue Filter";
+
+ private:
+  enum Command : UINT {
+    kNoCommand = 0,
+    kPause = 1,
+    kCameraSettings,
+    kRefresh,
+    kCloseEditing,
+    kEmpty,
+    kDesktop,
+    kEditFirst = 0x100,  // + the editing menu's row
+    kCameraFirst = 0x1000,  // + the index in m_cameras
+    kWindowFirst = 0x2000,  // + the index in m_windows
+    kListEnd = 0x3000,
+  };
+
+  tvq::UniqueMenu BuildEmptySlotMenu(HWND window);
+  tvq::UniqueMenu BuildOccupiedSlotMenu(int slot);
+  void ListCameras();
+  void Carry(int slot, UINT command);
+  void CarryKeyCommand(int slot, UINT command);
+  void PickCamera(int slot, size_t index);
+  void PickWindow(int slot, size_t index);
+  void Press(UINT virtualKey);
+  void Tell(const std::wstring& text);
+
+  CManagerApp& m_app;
+  // What the open menu lists, in its order.
+  std::vector<tvq::VideoDevice> m_cameras;
+  std::vector<tvq::WindowCandidate> m_windows;
+  std::wstring m_notice;
+};
