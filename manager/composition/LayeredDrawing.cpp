@@ -62,7 +62,7 @@ void LayeredDrawing::Draw(CImage& canvas, ISlotTable& slots, const CanvasChanges
     plans[slot] = PlanSlot(slot, slots, changed, parts, width, height);
     whole = whole || (plans[slot].picture != nullptr && plans[slot].direct);
   }
-  whole = !PrepareLayers(plans, whole) || whole;
+  whole = !PrepareLayers(plans, whole, width, height) || whole;
   HDC dc = canvas.BorrowDC();
   SetStretchBltMode(dc, HALFTONE);
   SetBrushOrgEx(dc, 0, 0, nullptr);
@@ -118,7 +118,8 @@ void LayeredDrawing::AddChangedAreas(SlotPlan& plan, const std::vector<tvq::Pixe
   }
 }
 
-bool LayeredDrawing::PrepareLayers(std::vector<SlotPlan>& plans, bool whole) {
+bool LayeredDrawing::PrepareLayers(std::vector<SlotPlan>& plans, bool whole, int canvasWidth,
+                                   int canvasHeight) {
   bool made = true;
   for (int slot = 0; slot < static_cast<int>(plans.size()); ++slot) {
     SlotPlan& plan = plans[slot];
@@ -127,6 +128,12 @@ bool LayeredDrawing::PrepareLayers(std::vector<SlotPlan>& plans, bool whole) {
       // Its old layer is stale and nothing needs a new one yet.
       plan.inPlace = true;
       m_layers.Release(slot);
+      // Drawn under the canvas's clip, which only an exact geometry allows for parts; its whole
+      // rectangle touches no other slot, so no other decision depends on this area.
+      if (plan.inParts && !SlotLayers::ClipIsExact(plan.to, plan.from)) {
+        plan.inParts = false;
+        AddArea(plan.to, canvasWidth, canvasHeight);
+      }
       continue;
     }
     const bool copied = whole || TouchesAreas(plan.to);
@@ -134,7 +141,7 @@ bool LayeredDrawing::PrepareLayers(std::vector<SlotPlan>& plans, bool whole) {
     // An unchanged slot without a layer was drawn in place: its picture is still the one it
     // shows, so the layer made now holds the same pixels.
     const bool stretched =
-        plan.inParts && !whole
+        plan.inParts && !whole && SlotLayers::ClipIsExact(plan.to, plan.from)
             ? m_layers.StretchInside(slot, *plan.picture, plan.from, plan.to, m_areas)
             : m_layers.Stretch(slot, *plan.picture, plan.from, plan.to);
     if (!stretched) {

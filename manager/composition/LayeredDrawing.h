@@ -27,7 +27,9 @@ class ISlotTable;
 // A slot whose picture changed only in parts (see CanvasChanges) names only the canvas areas
 // those parts reach; its layer (or the canvas, for a slot drawn in place) is stretched again
 // with its whole geometry under a clip to those areas, which gives the pixels a whole stretch
-// gives. A slot drawn directly is always stretched whole.
+// gives. Where such a clip is not exact (see SlotLayers::ClipIsExact), a layer is stretched
+// whole but copied only inside those areas, and a slot drawn in place changes whole. A slot drawn
+// directly is always stretched whole.
 //
 // Threads: the GUI thread only, like the compositor that owns it.
 class LayeredDrawing {
@@ -60,7 +62,7 @@ class LayeredDrawing {
   bool TouchesAreas(const tvq::PixelRect& rect) const;
   // Decides which changed slots are drawn in place and brings every layer the tick copies up to
   // date. False when a layer could not be made (that slot is then drawn directly).
-  bool PrepareLayers(std::vector<SlotPlan>& plans, bool whole);
+  bool PrepareLayers(std::vector<SlotPlan>& plans, bool whole, int canvasWidth, int canvasHeight);
   void Assemble(HDC canvas, const std::vector<SlotPlan>& plans);
   bool AssembleInsideAreas(HDC canvas, const std::vector<SlotPlan>& plans);
 

@@ -18,6 +18,10 @@ bool SlotLayers::CanCopy(const tvq::PixelRect& to, const tvq::PixelRect& from, i
   return Inside(from, pictureWidth, pictureHeight) && Inside(to, canvasWidth, canvasHeight);
 }
 
+bool SlotLayers::ClipIsExact(const tvq::PixelRect& to, const tvq::PixelRect& from) {
+  return to.width == from.width && to.height == from.height;
+}
+
 void SlotLayers::Resize(int slotCount) {
   if (slotCount < 0) slotCount = 0;
   m_layers.resize(static_cast<size_t>(slotCount));

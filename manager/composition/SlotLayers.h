@@ -36,8 +36,15 @@ class SlotLayers {
   // Stretches the picture's from rectangle into the slot's layer, made at to's size. False when
   // the layer could not be made (the slot is then drawn directly).
   bool Stretch(int slot, CImage& picture, const tvq::PixelRect& from, const tvq::PixelRect& to);
-  // Stretches again only inside the canvas areas (canvas pixels), with the whole geometry, so
-  // those pixels come out as a whole stretch makes them. A slot without a layer of to's size, or
+  // Whether a stretch clipped to part of to gives there exactly what the whole stretch gives.
+  // Only a stretch that scales nothing: the scaler works out which source pixels a clipped
+  // stretch needs from the clipped rectangle and interpolates between those (under Wine its
+  // steps then drift from the whole stretch's, by one level or more a few rows in), while a
+  // stretch of equal sizes is a copy.
+  static bool ClipIsExact(const tvq::PixelRect& to, const tvq::PixelRect& from);
+
+  // Stretches again only inside the canvas areas (canvas pixels), with the whole geometry under a
+  // clip; for geometry whose clip is exact (ClipIsExact). A slot without a layer of to's size, or
   // without a clipping region, is stretched whole.
   bool StretchInside(int slot, CImage& picture, const tvq::PixelRect& from,
                      const tvq::PixelRect& to, const std::vector<RECT>& canvasAreas);

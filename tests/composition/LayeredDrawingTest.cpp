@@ -219,6 +219,12 @@ const Sequence kSequences[] = {
      {Place(1, -0.1, -0.1, 0.5, 0.5), Patch(1, 2, 2, 3, 3), Place(1, 0.6, 0.5, -0.3, 0.4),
       Patch(1, 30, 4, 2, 2), Trim(2, 5, 3, -6, 0), Patch(2, 60, 10, 4, 4), Do(Op::Pause, 0),
       Patch(0, 3, 3, 9, 9), Do(Op::Resume, 0), Patch(0, 9, 9, 2, 2), Do(Op::R), Patch(1, 1, 1, 1, 1)}},
+    {"pictures at their own size, overlapped and alone",
+     {Fill(3, tvq::kDesktopSlot, 36, 28), Place(3, 0.25, 0.25, 0.5, 0.5), Trim(3, 2, 2, 2, 2),
+      Capture(3), Patch(3, 10, 10, 1, 1), Patch(3, 2, 2, 32, 1), Patch(3, 33, 2, 1, 24),
+      Patch(3, 20, 25, 14, 1), Patch(0, 70, 40, 2, 2), Do(Op::Empty, 0), Do(Op::Empty, 1),
+      Do(Op::Empty, 2), Patch(3, 5, 5, 3, 3), Patch(3, 2, 25, 32, 1), Patch(3, 17, 13, 1, 1),
+      Patch(3, 0, 0, 1, 1), Do(Op::Renew, 3)}},
     {"strong shrinking and enlarging",
      {Fill(3, tvq::kDesktopSlot, 400, 300), Place(3, 0.05, 0.6, 0.2, 0.2), Patch(3, 200, 150, 1, 1),
       Patch(3, 0, 0, 400, 1), Patch(3, 399, 0, 1, 300), Place(1, 0, 0, 1, 1), Resize(1, 5, 4),
@@ -279,6 +285,56 @@ TEST(LayeredDrawing, ACaptureRedrawsOnlyItsSlotAndEmptiedSlotsFreeTheirLayers) {
   scene.Apply(Capture(0), 4);
   scene.TickAndRead();
   EXPECT_EQ(0u, scene.compositor.LayerBytes());
+}
+
+// Captures that change little draw and publish little: a change draws only the rows it reaches
+// and the pixel object keeps every other row as it was; a change in the trimmed-away part or the
+// same pixels in a new bitmap draw and write nothing; a new format from the filter gets the whole
+// frame. The filter's copy is marked before every tick to see which rows the tick wrote.
+TEST(LayeredDrawing, PartialChangesDrawAndPublishOnlyTheRowsTheyReach) {
+  struct Row {
+    const char* name;
+    Step step;
+    bool draws;
+    int maxRows;  // published rows at most; the canvas height for the whole frame
+  };
+  const Row rows[] = {
+      {"one pixel near the bottom", Patch(3, 21, 29, 1, 1), true, 16},
+      {"the trimmed-away part", Patch(3, 0, 0, 2, 32), false, 0},
+      {"the same pixels in a new bitmap", Do(Op::Renew, 3), false, 0},
+      {"every pixel, as a camera brings", Capture(3), true, 24},
+      {"a format from the filter", Header(kMaxWidth, kMaxHeight), false, kMaxHeight},
+      {"one pixel of a scaled slot under another", Patch(0, 75, 45, 1, 1), true, 16},
+  };
+  Scene scene(L"Rows", true);
+  for (const Step& step : {Fill(3, tvq::kDesktopSlot, 40, 32), Place(3, 0.25, 0.25, 0.5, 0.5),
+                           Trim(3, 4, 4, 4, 4), Capture(3), Fill(0, tvq::kDesktopSlot, 150, 90),
+                           Capture(0)}) {
+    scene.Apply(step, 1);
+  }
+  scene.TickAndRead();
+  const int pitch = CImage::RowBytes(kMaxWidth, 24);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::vector<BYTE> marked(scene.bytes, 0x5A);
+    scene.filterPixels.Write(marked.data(), scene.bytes, INFINITE);
+    scene.Apply(row.step, 7);
+    const std::vector<BYTE> published = scene.TickAndRead();
+    EXPECT_EQ(row.draws, scene.compositor.DrewLastTick());
+    int written = 0;
+    for (int y = 0; y < kMaxHeight; ++y) {
+      const BYTE* canvasRow = scene.canvas.Bits() + y * scene.canvas.Pitch();
+      const BYTE* publishedRow = published.data() + (kMaxHeight - 1 - y) * pitch;
+      const bool markedRow = std::equal(publishedRow, publishedRow + pitch, marked.begin());
+      if (!markedRow) {
+        ++written;
+        EXPECT_TRUE(std::equal(canvasRow, canvasRow + 3 * kMaxWidth, publishedRow)) << y;
+      }
+    }
+    EXPECT_LE(written, row.maxRows);
+    if (row.maxRows == kMaxHeight) EXPECT_EQ(kMaxHeight, written);
+    if (!row.draws) EXPECT_TRUE(scene.compositor.ChangedAreas().empty());
+  }
 }
 
 }  // namespace
