@@ -58,7 +58,10 @@ peak_kib() { awk '/^VmHWM:/ {print $2}' "/proc/$1/status"; }
 
 pattern_pid=
 stop_pattern() {
-  [[ -n "$pattern_pid" ]] && kill "$pattern_pid" 2>/dev/null
+  [[ -n "$pattern_pid" ]] || return 0
+  # Ending the wrapper leaves the Wine process and its window behind.
+  wine_run taskkill /f /im composition_e2e_tests.exe >/dev/null 2>&1
+  kill "$pattern_pid" 2>/dev/null
   wait "$pattern_pid" 2>/dev/null
   pattern_pid=
 }
@@ -72,7 +75,9 @@ fill_slots() {
   fi
   xdotool key --delay 40 d Down w
   local chooser
-  chooser="$(wait_for_window "キャプチャするウインドウの選択")" || return 1
+  # A key typed while the Manager's window was still taking focus is lost: ask once more.
+  chooser="$(wait_for_window "キャプチャするウインドウの選択" 2>/dev/null)" ||
+    { xdotool key w; chooser="$(wait_for_window "キャプチャするウインドウの選択")"; } || return 1
   xdotool windowfocus --sync "$chooser" 2>/dev/null || true
   xdotool key Return
 }
