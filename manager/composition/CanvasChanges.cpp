@@ -44,7 +44,9 @@ void CanvasChanges::MarkSlotParts(int slot, const std::vector<tvq::PixelRect>& p
 void CanvasChanges::KeepPicture(ISlotTable& slots, int slot) {
   if (slot < 0 || slot >= static_cast<int>(m_drawn.size())) return;
   const CImage* picture = slots.Picture(slot);
-  if (picture != nullptr && picture == m_drawn[slot].picture) m_drawn[slot].bitmap = picture->Bitmap();
+  if (picture != nullptr && picture == m_drawn[slot].picture) {
+    m_drawn[slot].bitmap = picture->Bitmap();
+  }
 }
 
 const std::vector<tvq::PixelRect>* CanvasChanges::ChangedParts(ISlotTable& slots, int slot) const {

@@ -124,7 +124,8 @@ bool PictureChanges::CompareRow(const unsigned char* now, unsigned char* kept, i
                                 int& first, int& last) {
   if (std::memcmp(now, kept, rowBytes) == 0) return false;
   first = 0;
-  while (first + kChunkBytes < rowBytes && std::memcmp(now + first, kept + first, kChunkBytes) == 0) {
+  while (first + kChunkBytes < rowBytes &&
+         std::memcmp(now + first, kept + first, kChunkBytes) == 0) {
     first += kChunkBytes;
   }
   last = rowBytes;

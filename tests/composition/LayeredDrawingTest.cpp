@@ -130,7 +130,8 @@ struct Scene {
   }
 
   static void Renew(CImage& picture) {
-    std::vector<BYTE> kept(picture.LowestAddress(), picture.LowestAddress() + picture.BufferBytes());
+    const BYTE* bytes = picture.LowestAddress();
+    std::vector<BYTE> kept(bytes, bytes + picture.BufferBytes());
     const int width = picture.Width(), height = picture.Height();
     picture.Destroy();
     picture.Create(width, height, 24);
@@ -199,12 +200,14 @@ const Sequence kSequences[] = {
       Fill(0, tvq::kDesktopSlot, 20, 20)}},
     {"one pixel and a band at each edge",
      {Patch(0, 75, 45, 1, 1), Patch(1, 18, 11, 1, 1), Patch(2, 63, 47, 1, 1), Do(Op::Still),
-      Patch(0, 0, 0, 150, 2), Patch(0, 0, 87, 150, 3), Patch(1, 0, 0, 2, 23), Patch(1, 35, 0, 2, 23),
+      Patch(0, 0, 0, 150, 2), Patch(0, 0, 87, 150, 3), Patch(1, 0, 0, 2, 23),
+      Patch(1, 35, 0, 2, 23),
       Patch(2, 0, 0, 64, 1), Patch(2, 0, 47, 64, 1), Patch(2, 0, 0, 1, 48), Patch(2, 63, 0, 1, 48),
       Patch(0, 0, 0, 1, 1), Patch(0, 149, 89, 1, 1), Do(Op::Renew, 1), Do(Op::Renew, 0)}},
     {"changes under overlapping slots",
-     {Patch(1, 0, 0, 10, 8), Patch(0, 60, 40, 40, 30), Patch(2, 40, 30, 24, 18), Patch(0, 70, 45, 3, 3),
-      Patch(1, 5, 5, 1, 1), Patch(0, 100, 60, 1, 1), Patch(1, 30, 20, 7, 3)}},
+     {Patch(1, 0, 0, 10, 8), Patch(0, 60, 40, 40, 30), Patch(2, 40, 30, 24, 18),
+      Patch(0, 70, 45, 3, 3), Patch(1, 5, 5, 1, 1), Patch(0, 100, 60, 1, 1),
+      Patch(1, 30, 20, 7, 3)}},
     {"changes in the trimmed-away part",
      {Trim(1, 6, 4, 7, 5), Capture(1), Patch(1, 0, 0, 3, 23), Patch(1, 33, 0, 4, 23),
       Patch(1, 0, 0, 37, 1), Patch(1, 0, 20, 37, 3), Patch(1, 5, 3, 2, 2), Patch(1, 29, 17, 2, 2),
@@ -214,11 +217,13 @@ const Sequence kSequences[] = {
       Resize(1, 12, 40), Patch(1, 0, 39, 12, 1), Resize(1, 37, 23), Patch(1, 36, 22, 1, 1)}},
     {"a canvas size change between partial changes",
      {Patch(0, 20, 20, 10, 10), Header(40, 30), Patch(0, 60, 30, 5, 5), Patch(2, 1, 1, 3, 3),
-      Header(kMaxWidth, kMaxHeight), Patch(1, 10, 10, 4, 4), Header(13, 7), Patch(0, 0, 0, 150, 5)}},
+      Header(kMaxWidth, kMaxHeight), Patch(1, 10, 10, 4, 4), Header(13, 7),
+      Patch(0, 0, 0, 150, 5)}},
     {"partial changes where a whole stretch is needed",
      {Place(1, -0.1, -0.1, 0.5, 0.5), Patch(1, 2, 2, 3, 3), Place(1, 0.6, 0.5, -0.3, 0.4),
       Patch(1, 30, 4, 2, 2), Trim(2, 5, 3, -6, 0), Patch(2, 60, 10, 4, 4), Do(Op::Pause, 0),
-      Patch(0, 3, 3, 9, 9), Do(Op::Resume, 0), Patch(0, 9, 9, 2, 2), Do(Op::R), Patch(1, 1, 1, 1, 1)}},
+      Patch(0, 3, 3, 9, 9), Do(Op::Resume, 0), Patch(0, 9, 9, 2, 2), Do(Op::R),
+      Patch(1, 1, 1, 1, 1)}},
     {"pictures at their own size, overlapped and alone",
      {Fill(3, tvq::kDesktopSlot, 36, 28), Place(3, 0.25, 0.25, 0.5, 0.5), Trim(3, 2, 2, 2, 2),
       Capture(3), Patch(3, 10, 10, 1, 1), Patch(3, 2, 2, 32, 1), Patch(3, 33, 2, 1, 24),
