@@ -1,26 +1,34 @@
 #!/usr/bin/env bash
-# The whole Manager under a live scene, as a user runs it: Tessavue.ini at the output size and 30
-# fps, slot 1 the desktop over the whole canvas at its default rate, slot 2 a moving test pattern
-# window in the bottom-right corner captured 30 times a second, the Manager's window shown with
-# its live preview. Runs the shipped Manager (after) and TessavueManagerDirect.exe, the same
-# program drawing every slot straight onto the canvas (before), alternately in the same run, and
-# reads each one's CPU time and peak memory from the Linux process table (Wine's GetProcessTimes
-# for another process answers with the caller's own times).
+# The whole Manager as a user runs it, in three scenes, with Tessavue.ini at the output size and
+# 30 fps:
+# - live: slot 1 the desktop over the whole canvas at its default rate, slot 2 a moving test
+#   pattern window in the bottom-right corner captured 30 times a second, the Manager's window
+#   shown with its live preview (which the desktop slot sees);
+# - presenter: the same slots with the Manager's window minimized, so the desktop holds still
+#   but for the pattern window;
+# - still: slot 1 the desktop alone, nothing moving, the Manager's window minimized.
+# Runs the shipped Manager (after) and TessavueManagerWhole.exe, the same program with every
+# capture changing its whole slot and every tick publishing the whole canvas (before),
+# alternately in the same run, and reads each one's CPU time and peak memory from the Linux
+# process table (Wine's GetProcessTimes for another process answers with the caller's own times).
 #
-# Sourced environment from scripts/bench: DISPLAY, TVQ_WINE_ROOT, TVQ_WINE_PREFIX, TVQ_BENCH_CSV.
+# Sourced environment from scripts/bench: DISPLAY, TVQ_WINE_ROOT, TVQ_WINE_PREFIX, TVQ_BENCH_CSV,
+# TVQ_SCREEN (the private display's size, for the labels).
 # Usage: manager-load.sh <build folder> [--quick]
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$1"
 quick=0
 [[ "${2:-}" == "--quick" ]] && quick=1
-seconds=$((quick ? 6 : 20))
+seconds=$((quick ? 6 : 15))
 rounds=$((quick ? 1 : 2))
-sizes=("1920x1080")
-((quick)) || sizes=("1280x720" "1920x1080")
+screen="${TVQ_SCREEN:-1280x1024}"
+settings=("presenter 1920x1080")
+((quick)) || settings=("live 1280x720" "live 1920x1080" "presenter 1920x1080" "still 1920x1080")
 csv="$build/bench/results.csv"
 wine_run() { "$root/cmake/wine-run.sh" "$@"; }
 clock_ticks="$(getconf CLK_TCK)"
+helper="$build/bin/composition_e2e_tests.exe"
 
 wait_for_window() {
   local id
@@ -33,11 +41,14 @@ wait_for_window() {
   return 1
 }
 
-# linux_pid <exe name>: the Wine process running it (its command line names the executable).
+# linux_pid <exe name>: the Wine process running it: its command line names the executable and
+# its comm is the executable's name cut to 15 characters (the wrapper scripts' command lines name
+# it too; Wine pads its command line with spaces).
 linux_pid() {
-  local p
+  local p comm="${1:0:15}"
   for p in /proc/[0-9]*; do
-    if tr '\0' '\n' < "$p/cmdline" 2>/dev/null | grep -q "[\\\\/]$1\$"; then
+    [[ "$(cat "$p/comm" 2>/dev/null)" == "$comm" ]] || continue
+    if tr '\0' '\n' < "$p/cmdline" 2>/dev/null | grep -q "[\\\\/]$1 *\$"; then
       echo "${p#/proc/}"
       return 0
     fi
@@ -49,15 +60,34 @@ cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 peak_kib() { awk '/^VmHWM:/ {print $2}' "/proc/$1/status"; }
 
 pattern_pid=
-wine_run "$build/bin/composition_e2e_tests.exe" --child=pattern 980 620 280 240 moving \
-  >/dev/null 2>&1 &
-pattern_pid=$!
-trap '[[ -n "$pattern_pid" ]] && kill "$pattern_pid" 2>/dev/null' EXIT
-wait_for_window "Tessavue test pattern" >/dev/null || exit 1
+stop_pattern() {
+  [[ -n "$pattern_pid" ]] || return 0
+  # Ending the wrapper leaves the Wine process and its window behind.
+  wine_run taskkill /f /im composition_e2e_tests.exe >/dev/null 2>&1
+  kill "$pattern_pid" 2>/dev/null
+  wait "$pattern_pid" 2>/dev/null
+  pattern_pid=
+}
+trap stop_pattern EXIT
 
-# measure <exe name> <width> <height>: prints "<cores> <peak MiB>".
+# fill_slots <scene>: keys into the focused Manager; the pattern window goes into slot 2.
+fill_slots() {
+  if [[ "$1" == still ]]; then
+    xdotool key --delay 40 d
+    return 0
+  fi
+  xdotool key --delay 40 d Down w
+  local chooser
+  # A key typed while the Manager's window was still taking focus is lost: ask once more.
+  chooser="$(wait_for_window "キャプチャするウインドウの選択" 2>/dev/null)" ||
+    { xdotool key w; chooser="$(wait_for_window "キャプチャするウインドウの選択")"; } || return 1
+  xdotool windowfocus --sync "$chooser" 2>/dev/null || true
+  xdotool key Return
+}
+
+# measure <exe name> <scene> <width> <height>: prints "<cores> <peak MiB>".
 measure() {
-  local exe="$1" width="$2" height="$3"
+  local exe="$1" scene="$2" width="$3" height="$4"
   local folder="$build/bench/manager-load/${exe%.exe}"
   rm -rf "$folder"
   mkdir -p "$folder"
@@ -66,16 +96,18 @@ measure() {
     "$width" "$height" > "$folder/Tessavue.ini"
   printf '[Tessavue test pattern]\r\nPos_x=0.7\r\nPos_y=0.7\r\nWidth=0.28\r\nHeight=0.28\r\nCapturePerSecond=30\r\n' \
     > "$folder/TVQ_CaptureWindow.ini"
+  if [[ "$scene" != still ]]; then
+    wine_run "$helper" --child=pattern 980 620 280 240 moving >/dev/null 2>&1 &
+    pattern_pid=$!
+    wait_for_window "Tessavue test pattern" >/dev/null || return 1
+  fi
   (cd "$folder" && exec "$root/cmake/wine-run.sh" "$folder/$exe") >/dev/null 2>&1 &
   local runner=$!
   local window
   window="$(wait_for_window TessavueManager)" || return 1
   xdotool windowfocus --sync "$window" 2>/dev/null || true
-  xdotool key --delay 40 d Down w
-  local chooser
-  chooser="$(wait_for_window "キャプチャするウインドウの選択")" || return 1
-  xdotool windowfocus --sync "$chooser" 2>/dev/null || true
-  xdotool key Return
+  fill_slots "$scene" || return 1
+  [[ "$scene" == live ]] || wine_run "$helper" --child=minimize TessavueManager >/dev/null 2>&1
   sleep 3
   local pid start end
   pid="$(linux_pid "$exe")" || { echo "manager-load: no process for $exe" >&2; return 1; }
@@ -88,37 +120,40 @@ measure() {
   for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   kill "$pid" 2>/dev/null
   wait "$runner" 2>/dev/null
+  stop_pattern
   awk -v t=$((end - start)) -v hz="$clock_ticks" -v s="$seconds" -v kib="$peak" \
     'BEGIN { printf "%.3f %.1f\n", t / hz / s, kib / 1024 }'
 }
 
-printf '\nWhole Manager, live scene (desktop + window at 30/s, preview shown), %d s x %d rounds\n' \
-  "$seconds" "$rounds"
-printf '%-48s %14s %-8s %14s %8s  %s\n' figure value unit reference ratio "reference is"
+printf '\nWhole Manager on a %s screen: every capture and tick whole (before) and following the changed pixels (after), %d s x %d rounds; load average at the start: %s\n' \
+  "$screen" "$seconds" "$rounds" "$(cut -d' ' -f1-3 /proc/loadavg)"
+printf '%-56s %14s %-8s %14s %8s  %s\n' figure value unit reference ratio "reference is"
 status=0
-for size in "${sizes[@]}"; do
+for setting in "${settings[@]}"; do
+  scene="${setting% *}"
+  size="${setting#* }"
   width="${size%x*}"
   height="${size#*x}"
   before_cpu=0 after_cpu=0 before_peak=0 after_peak=0
   for _ in $(seq 1 "$rounds"); do
-    read -r cpu peak < <(measure TessavueManagerDirect.exe "$width" "$height") || status=1
+    read -r cpu peak < <(measure TessavueManagerWhole.exe "$scene" "$width" "$height") || status=1
     before_cpu="$(awk -v a="$before_cpu" -v b="${cpu:-0}" -v n="$rounds" 'BEGIN {print a + b / n}')"
     before_peak="$(awk -v a="$before_peak" -v b="${peak:-0}" 'BEGIN {print (b > a ? b : a)}')"
-    read -r cpu peak < <(measure TessavueManager.exe "$width" "$height") || status=1
+    read -r cpu peak < <(measure TessavueManager.exe "$scene" "$width" "$height") || status=1
     after_cpu="$(awk -v a="$after_cpu" -v b="${cpu:-0}" -v n="$rounds" 'BEGIN {print a + b / n}')"
     after_peak="$(awk -v a="$after_peak" -v b="${peak:-0}" 'BEGIN {print (b > a ? b : a)}')"
   done
+  label="${scene}_scene_${size}_screen_${screen}"
   while read -r name value unit reference refname; do
     ratio="$(awk -v v="$value" -v r="$reference" 'BEGIN {printf "%.3f", r ? v / r : 0}')"
-    printf '%-48s %14.3f %-8s %14.3f %8s  %s\n' "${name//_/ }" "$value" "$unit" "$reference" \
-      "$ratio" \
-      "${refname//_/ }"
+    printf '%-56s %14.3f %-8s %14.3f %8s  %s\n' "${name//_/ }" "$value" "$unit" "$reference" \
+      "$ratio" "${refname//_/ }"
     echo "${name//_/ },$value,$unit,$reference,$ratio" >> "$csv"
   done <<EOT
-Manager_CPU_live_scene_before_$size $before_cpu cores 1 one_core
-Manager_CPU_live_scene_after_$size $after_cpu cores $before_cpu CPU_before
-Manager_peak_memory_live_scene_before_$size $before_peak MiB 1 -
-Manager_peak_memory_live_scene_after_$size $after_peak MiB $before_peak peak_memory_before
+Manager_CPU_before_$label $before_cpu cores 1 one_core
+Manager_CPU_after_$label $after_cpu cores $before_cpu CPU_before
+Manager_peak_memory_before_$label $before_peak MiB 1 -
+Manager_peak_memory_after_$label $after_peak MiB $before_peak peak_memory_before
 EOT
 done
 exit $status

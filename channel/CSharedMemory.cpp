@@ -52,28 +52,36 @@ bool CSharedMemory::Create(const wchar_t* name, int size) {
 }
 
 bool CSharedMemory::Read(void* destination, int capacity, DWORD timeoutMs) {
-  return Copy(destination, capacity, timeoutMs, Direction::FromSection);
+  return Copy(destination, 0, capacity, timeoutMs, Direction::FromSection);
 }
 
 bool CSharedMemory::Write(const void* source, int length, DWORD timeoutMs) {
-  return Copy(const_cast<void*>(source), length, timeoutMs, Direction::ToSection);
+  return Copy(const_cast<void*>(source), 0, length, timeoutMs, Direction::ToSection);
 }
 
-bool CSharedMemory::Copy(void* buffer, int length, DWORD timeoutMs, Direction direction) {
+bool CSharedMemory::WriteAt(int offset, const void* source, int length, DWORD timeoutMs) {
+  if (offset < 0) return false;
+  return Copy(const_cast<void*>(source), offset, length, timeoutMs, Direction::ToSection);
+}
+
+bool CSharedMemory::Copy(void* buffer, int offset, int length, DWORD timeoutMs,
+                         Direction direction) {
   SharedMemoryHold hold(*this, timeoutMs);
   if (!hold.Held()) return false;
 
-  if (!m_mapping || buffer == nullptr || length <= 0 || m_size <= 0) return true;
+  if (!m_mapping || buffer == nullptr || length <= 0 || offset >= m_size) return true;
   tvq::UniqueMappedView view(MapViewOfFile(m_mapping.Get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
   if (!view) return true;
 
-  SIZE_T bytes = static_cast<SIZE_T>(length < m_size ? length : m_size);
   const SIZE_T real = ViewSize(view.Get());
-  if (bytes > real) bytes = real;
+  if (static_cast<SIZE_T>(offset) >= real) return true;
+  SIZE_T bytes = static_cast<SIZE_T>(length < m_size - offset ? length : m_size - offset);
+  if (bytes > real - offset) bytes = real - offset;
+  BYTE* place = static_cast<BYTE*>(view.Get()) + offset;
   if (direction == Direction::FromSection) {
-    std::memcpy(buffer, view.Get(), bytes);
+    std::memcpy(buffer, place, bytes);
   } else {
-    std::memcpy(view.Get(), buffer, bytes);
+    std::memcpy(place, buffer, bytes);
   }
   return true;
 }

@@ -21,6 +21,9 @@ class CSharedMemory {
   bool Create(const wchar_t* name, int size);
   bool Read(void* destination, int capacity, DWORD timeoutMs);
   bool Write(const void* source, int length, DWORD timeoutMs);
+  // Writes length bytes at offset bytes into the section, as Write does at its start: the whole
+  // section is mapped for the one copy. Bytes beyond the recorded or the real size are left out.
+  bool WriteAt(int offset, const void* source, int length, DWORD timeoutMs);
   void Close();
 
   HANDLE MappingHandle() const { return m_mapping.Get(); }
@@ -32,7 +35,7 @@ class CSharedMemory {
 
  private:
   enum class Direction { FromSection, ToSection };
-  bool Copy(void* buffer, int length, DWORD timeoutMs, Direction direction);
+  bool Copy(void* buffer, int offset, int length, DWORD timeoutMs, Direction direction);
 
   tvq::UniqueKernelHandle m_mapping;
   tvq::UniqueKernelHandle m_mutex;

@@ -2,11 +2,12 @@
 # stop it, and every wineserver of a prefix root, on exit.
 
 # start_private_display: starts Xvfb on the first free display from :90 up; exports DISPLAY.
+# The screen is 1280 x 1024 x 24 unless TVQ_XVFB_SCREEN names another (the benchmarks).
 start_private_display() {
   local n
   for n in $(seq 90 150); do
     if [[ ! -e /tmp/.X11-unix/X$n && ! -e /tmp/.X$n-lock ]]; then
-      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+      Xvfb ":$n" -screen 0 "${TVQ_XVFB_SCREEN:-1280x1024x24}" -nolisten tcp >/dev/null 2>&1 &
       TVQ_XVFB_PID=$!
       export DISPLAY=":$n"
       local i

@@ -169,10 +169,9 @@ void CManagerApp::InvalidatePreview() {
   }
 }
 
-// Any capture that ran counts as a new picture: comparing pictures would cost what a drawing
-// costs.
+// The compositor compares what the capture brought with what the slot showed.
 void CManagerApp::CaptureTick(int slot) {
-  if (m_slots.CaptureTick(slot)) MarkSlotChanged(slot);
+  if (m_slots.CaptureTick(slot) && m_compositor) m_compositor->MarkSlotCaptured(m_slots, slot);
 }
 
 // A slot filled anew or emptied may hold a picture made anew with the very bitmap handle and size

@@ -14,11 +14,22 @@ namespace {
 
 constexpr int kCanvasBitsPerPixel = 24;
 constexpr double kReferenceTimePerSecond = static_cast<double>(tvq::kUnitsPerSecond);
-#ifdef TVQ_DIRECT_DRAWING
+#if defined(TVQ_DIRECT_DRAWING)
 // The benchmarks' build of the Manager as it drew before layers (TessavueManagerDirect.exe).
 constexpr bool kLayersByDefault = false;
+constexpr bool kFollowPixelsByDefault = false;
+#elif defined(TVQ_WHOLE_CHANGES)
+// The benchmarks' build with layers, but every capture and tick whole (TessavueManagerWhole.exe).
+constexpr bool kLayersByDefault = true;
+constexpr bool kFollowPixelsByDefault = false;
 #else
 constexpr bool kLayersByDefault = true;
+constexpr bool kFollowPixelsByDefault = true;
+#endif
+#ifdef TVQ_STAMPED_FRAMES
+constexpr bool kStampedFrames = true;
+#else
+constexpr bool kStampedFrames = false;
 #endif
 
 }  // namespace
@@ -30,6 +41,7 @@ CCompositor::CCompositor(CImage& canvas, CSharedMemory& format, CSharedMemory& i
       m_interval(interval),
       m_pixels(pixels),
       m_throughLayers(kLayersByDefault),
+      m_followPixels(kFollowPixelsByDefault),
       m_maxWidth(maxWidth),
       m_maxHeight(maxHeight) {}
 
@@ -52,8 +64,47 @@ bool CCompositor::Tick(ISlotTable& slots, double& outputFrameRate) {
     m_changes.RecordDrawing(slots);
     m_drewLastTick = true;
   }
+  if (recreated || !m_followPixels) m_rows.MarkWhole();
+  m_rows.Add(m_changedAreas, m_canvas.Height());
   Publish();
   return recreated;
+}
+
+void CCompositor::MarkSlotChanged(int slot) {
+  // The picture may have been made anew by another source: the next capture starts over.
+  m_pictures.Forget(slot);
+  m_changes.MarkSlot(slot);
+}
+
+void CCompositor::MarkSlotCaptured(ISlotTable& slots, int slot) {
+  CImage* picture = slots.Picture(slot);
+  if (!m_followPixels || picture == nullptr || picture->Bitmap() == nullptr) {
+    MarkSlotChanged(slot);
+    return;
+  }
+  const tvq::PixelRect from =
+      tvq::SourceRect(slots.Placement(slot), picture->Width(), picture->Height());
+  std::vector<tvq::PixelRect> parts;
+  switch (m_pictures.Compare(slot, *picture, from, parts)) {
+    case PictureChanges::Found::kNothing:
+      m_changes.KeepPicture(slots, slot);
+      break;
+    case PictureChanges::Found::kParts:
+      m_changes.KeepPicture(slots, slot);
+      m_changes.MarkSlotParts(slot, parts);
+      break;
+    case PictureChanges::Found::kWhole:
+      m_changes.MarkSlot(slot);
+      break;
+  }
+}
+
+void CCompositor::FollowChangedPixels(bool follow) {
+  if (follow == m_followPixels) return;
+  m_followPixels = follow;
+  m_pictures.ForgetAll();
+  m_changes.Mark();
+  m_rows.MarkWhole();
 }
 
 void CCompositor::ClearCanvas() {
@@ -81,6 +132,9 @@ bool CCompositor::FollowFormat() {
   BITMAPINFOHEADER header = {};
   // A section no filter has written yet reads as zeros: the canvas keeps its size.
   if (!m_format.Read(&header, sizeof(header), m_channelWaitMs)) return false;
+  // A filter that published a format (a client connecting) gets the whole frame once.
+  if (std::memcmp(&header, &m_lastHeader, sizeof(header)) != 0) m_rows.MarkWhole();
+  m_lastHeader = header;
   if (header.biWidth == 0 || header.biHeight == 0) return false;
   if (header.biWidth == m_canvas.Width() && header.biHeight == m_canvas.Height()) return false;
   // A header no filter could have written would only make the canvas unpublishable (or
@@ -127,8 +181,7 @@ void CCompositor::Publish() {
 #ifdef TVQ_STAMPED_FRAMES
   StampFrame();
 #endif
-  m_pixels.Write(m_canvas.LowestAddress(), static_cast<int>(m_canvas.BufferBytes()),
-                 m_channelWaitMs);
+  m_rows.Publish(m_canvas, m_pixels, m_channelWaitMs, kStampedFrames);
 }
 
 void CCompositor::StampFrame() {

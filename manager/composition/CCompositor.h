@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "manager/composition/CanvasChanges.h"
+#include "manager/composition/ChangedRows.h"
 #include "manager/composition/LayeredDrawing.h"
+#include "manager/composition/PictureChanges.h"
 
 class CImage;
 class CSharedMemory;
@@ -34,6 +36,12 @@ struct BenchStamp {
 // pixels as stretching every slot straight onto the canvas; tests and benchmarks can switch back
 // to that direct drawing to compare both.
 //
+// By default the work also follows the pixels that changed: a capture compares what its slot
+// shows with the last capture (see PictureChanges) and marks only the changed parts, which are
+// stretched again under a clip, and a tick publishes only the rows that changed (see
+// ChangedRows). Switched off, every capture changes its whole slot and every tick publishes the
+// whole canvas, as the channel's plain path does.
+//
 // The canvas and the three channel objects belong to the Manager's process-wide state; the
 // compositor only works on them. Threads: the GUI thread only. Each channel access waits on that
 // object's named mutex for about one tick at most, one object at a time (format, interval,
@@ -59,7 +67,10 @@ class CCompositor {
   void MarkChanged() { m_changes.Mark(); }
   // A capture wrote this slot's picture, or the slot was filled or emptied: the next tick draws,
   // and stretches again only this slot's picture.
-  void MarkSlotChanged(int slot) { m_changes.MarkSlot(slot); }
+  void MarkSlotChanged(int slot);
+  // A capture wrote this slot's picture: only what changed in the part the slot shows is drawn
+  // again (nothing at all when nothing changed).
+  void MarkSlotCaptured(ISlotTable& slots, int slot);
   // Whether the last tick drew the slots (the preview then shows something new).
   bool DrewLastTick() const { return m_drewLastTick; }
   // The canvas areas (canvas pixels, top row 0) the last tick drew; empty when it drew nothing.
@@ -67,8 +78,12 @@ class CCompositor {
 
   // Drawing through the slots' layers (the default) or straight onto the canvas.
   void DrawThroughLayers(bool layered);
+  // Following changed pixels (the default) or treating every capture and tick as whole.
+  void FollowChangedPixels(bool follow);
   // Pixel memory the layers hold now.
   size_t LayerBytes() const { return m_layered.LayerBytes(); }
+  // Pixel memory the remembered pictures hold now (the captures' comparisons).
+  size_t RememberedBytes() const { return m_pictures.Bytes(); }
 
   // True for a header a filter could have published for this Manager: 24 bits per pixel and a
   // size from 1 x 1 up to the configured size (a negative, top-down height is refused).
@@ -88,6 +103,10 @@ class CCompositor {
   CanvasChanges m_changes;
   LayeredDrawing m_layered;
   bool m_throughLayers;
+  PictureChanges m_pictures;
+  ChangedRows m_rows;
+  bool m_followPixels;
+  BITMAPINFOHEADER m_lastHeader = {};
   std::vector<RECT> m_changedAreas;
   bool m_drewLastTick = false;
 

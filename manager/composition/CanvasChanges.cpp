@@ -5,10 +5,59 @@
 #include "manager/capture/CImage.h"
 #include "manager/composition/ISlotTable.h"
 
+namespace {
+
+// More changed parts than this in one slot between two drawings become one rectangle around them.
+constexpr size_t kMaxParts = 8;
+
+tvq::PixelRect Around(const std::vector<tvq::PixelRect>& parts) {
+  tvq::PixelRect around = parts.front();
+  for (const tvq::PixelRect& part : parts) {
+    const int right = std::max(around.x + around.width, part.x + part.width);
+    const int bottom = std::max(around.y + around.height, part.y + part.height);
+    around.x = std::min(around.x, part.x);
+    around.y = std::min(around.y, part.y);
+    around.width = right - around.x;
+    around.height = bottom - around.y;
+  }
+  return around;
+}
+
+}  // namespace
+
 void CanvasChanges::MarkSlot(int slot) {
   if (slot < 0) return;
   if (slot >= static_cast<int>(m_slotMarks.size())) m_slotMarks.resize(slot + 1, false);
   m_slotMarks[slot] = true;
+  if (slot < static_cast<int>(m_slotParts.size())) m_slotParts[slot].clear();
+}
+
+void CanvasChanges::MarkSlotParts(int slot, const std::vector<tvq::PixelRect>& parts) {
+  if (slot < 0 || parts.empty()) return;
+  if (slot < static_cast<int>(m_slotMarks.size()) && m_slotMarks[slot]) return;
+  if (slot >= static_cast<int>(m_slotParts.size())) m_slotParts.resize(slot + 1);
+  std::vector<tvq::PixelRect>& kept = m_slotParts[slot];
+  kept.insert(kept.end(), parts.begin(), parts.end());
+  if (kept.size() > kMaxParts) kept.assign(1, Around(kept));
+}
+
+void CanvasChanges::KeepPicture(ISlotTable& slots, int slot) {
+  if (slot < 0 || slot >= static_cast<int>(m_drawn.size())) return;
+  const CImage* picture = slots.Picture(slot);
+  if (picture != nullptr && picture == m_drawn[slot].picture) {
+    m_drawn[slot].bitmap = picture->Bitmap();
+  }
+}
+
+const std::vector<tvq::PixelRect>* CanvasChanges::ChangedParts(ISlotTable& slots, int slot) const {
+  if (m_marked || slot >= static_cast<int>(m_slotParts.size()) || m_slotParts[slot].empty()) {
+    return nullptr;
+  }
+  if (slot < static_cast<int>(m_slotMarks.size()) && m_slotMarks[slot]) return nullptr;
+  if (slot >= static_cast<int>(m_drawn.size()) || !(StateOf(slots, slot) == m_drawn[slot])) {
+    return nullptr;
+  }
+  return &m_slotParts[slot];
 }
 
 bool CanvasChanges::NeedsDrawing(ISlotTable& slots) const {
@@ -23,6 +72,7 @@ bool CanvasChanges::NeedsDrawing(ISlotTable& slots) const {
 
 bool CanvasChanges::SlotChanged(ISlotTable& slots, int slot) const {
   if (slot < static_cast<int>(m_slotMarks.size()) && m_slotMarks[slot]) return true;
+  if (slot < static_cast<int>(m_slotParts.size()) && !m_slotParts[slot].empty()) return true;
   if (slot >= static_cast<int>(m_drawn.size())) return true;
   return !(StateOf(slots, slot) == m_drawn[slot]);
 }
@@ -33,6 +83,7 @@ void CanvasChanges::RecordDrawing(ISlotTable& slots) {
   for (int slot = 0; slot < count; ++slot) m_drawn[slot] = StateOf(slots, slot);
   m_marked = false;
   m_slotMarks.assign(m_slotMarks.size(), false);
+  for (std::vector<tvq::PixelRect>& parts : m_slotParts) parts.clear();
 }
 
 CanvasChanges::SlotState CanvasChanges::StateOf(ISlotTable& slots, int slot) {

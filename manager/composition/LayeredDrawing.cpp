@@ -7,6 +7,7 @@
 #include "manager/capture/CImage.h"
 #include "manager/composition/CanvasChanges.h"
 #include "manager/composition/ISlotTable.h"
+#include "manager/composition/PictureChanges.h"
 
 namespace {
 
@@ -55,10 +56,13 @@ void LayeredDrawing::Draw(CImage& canvas, ISlotTable& slots, const CanvasChanges
   m_areas.clear();
   std::vector<SlotPlan> plans(count);
   for (int slot = 0; slot < count; ++slot) {
-    plans[slot] = PlanSlot(slot, slots, whole || changes.SlotChanged(slots, slot), width, height);
+    const bool changed = whole || changes.SlotChanged(slots, slot);
+    const std::vector<tvq::PixelRect>* parts =
+        whole ? nullptr : changes.ChangedParts(slots, slot);
+    plans[slot] = PlanSlot(slot, slots, changed, parts, width, height);
     whole = whole || (plans[slot].picture != nullptr && plans[slot].direct);
   }
-  whole = !PrepareLayers(plans, whole) || whole;
+  whole = !PrepareLayers(plans, whole, width, height) || whole;
   HDC dc = canvas.BorrowDC();
   SetStretchBltMode(dc, HALFTONE);
   SetBrushOrgEx(dc, 0, 0, nullptr);
@@ -72,13 +76,14 @@ void LayeredDrawing::Draw(CImage& canvas, ISlotTable& slots, const CanvasChanges
 
 // Decides how the slot is drawn and notes the places it leaves and takes.
 LayeredDrawing::SlotPlan LayeredDrawing::PlanSlot(int slot, ISlotTable& slots, bool changed,
+                                                  const std::vector<tvq::PixelRect>* parts,
                                                   int canvasWidth, int canvasHeight) {
   SlotPlan plan;
   plan.changed = changed;
   plan.wasPlaced = m_layers.LastPlace(slot, plan.old);
-  if (changed && plan.wasPlaced) AddArea(plan.old, canvasWidth, canvasHeight);
   CImage* picture = slots.Picture(slot);
   if (picture == nullptr || picture->Bitmap() == nullptr) {
+    if (changed && plan.wasPlaced) AddArea(plan.old, canvasWidth, canvasHeight);
     m_layers.Release(slot);
     m_layers.ClearLastPlace(slot);
     return plan;
@@ -90,12 +95,31 @@ LayeredDrawing::SlotPlan LayeredDrawing::PlanSlot(int slot, ISlotTable& slots, b
   plan.direct = !SlotLayers::CanCopy(plan.to, plan.from, picture->Width(), picture->Height(),
                                      canvasWidth, canvasHeight);
   if (plan.direct) m_layers.Release(slot);
-  if (changed) AddArea(plan.to, canvasWidth, canvasHeight);
+  if (changed) AddChangedAreas(plan, parts, canvasWidth, canvasHeight);
   m_layers.SetLastPlace(slot, plan.to);
   return plan;
 }
 
-bool LayeredDrawing::PrepareLayers(std::vector<SlotPlan>& plans, bool whole) {
+// A slot that stays where it was and changed only in parts names what those parts reach; any
+// other change names the places it leaves and takes.
+void LayeredDrawing::AddChangedAreas(SlotPlan& plan, const std::vector<tvq::PixelRect>* parts,
+                                     int canvasWidth, int canvasHeight) {
+  const bool stayed = plan.wasPlaced && plan.old.x == plan.to.x && plan.old.y == plan.to.y &&
+                      plan.old.width == plan.to.width && plan.old.height == plan.to.height;
+  plan.inParts = parts != nullptr && stayed && !plan.direct;
+  if (!plan.inParts) {
+    if (plan.wasPlaced) AddArea(plan.old, canvasWidth, canvasHeight);
+    AddArea(plan.to, canvasWidth, canvasHeight);
+    return;
+  }
+  for (const tvq::PixelRect& part : *parts) {
+    AddArea(tvq::ReachInDestination(part, plan.from, plan.to, PictureChanges::kReach),
+            canvasWidth, canvasHeight);
+  }
+}
+
+bool LayeredDrawing::PrepareLayers(std::vector<SlotPlan>& plans, bool whole, int canvasWidth,
+                                   int canvasHeight) {
   bool made = true;
   for (int slot = 0; slot < static_cast<int>(plans.size()); ++slot) {
     SlotPlan& plan = plans[slot];
@@ -104,13 +128,23 @@ bool LayeredDrawing::PrepareLayers(std::vector<SlotPlan>& plans, bool whole) {
       // Its old layer is stale and nothing needs a new one yet.
       plan.inPlace = true;
       m_layers.Release(slot);
+      // Drawn under the canvas's clip, which only an exact geometry allows for parts; its whole
+      // rectangle touches no other slot, so no other decision depends on this area.
+      if (plan.inParts && !SlotLayers::ClipIsExact(plan.to, plan.from)) {
+        plan.inParts = false;
+        AddArea(plan.to, canvasWidth, canvasHeight);
+      }
       continue;
     }
     const bool copied = whole || TouchesAreas(plan.to);
     if (!copied || (!plan.changed && m_layers.HasLayer(slot, plan.to))) continue;
     // An unchanged slot without a layer was drawn in place: its picture is still the one it
     // shows, so the layer made now holds the same pixels.
-    if (!m_layers.Stretch(slot, *plan.picture, plan.from, plan.to)) {
+    const bool stretched =
+        plan.inParts && !whole && SlotLayers::ClipIsExact(plan.to, plan.from)
+            ? m_layers.StretchInside(slot, *plan.picture, plan.from, plan.to, m_areas)
+            : m_layers.Stretch(slot, *plan.picture, plan.from, plan.to);
+    if (!stretched) {
       plan.direct = true;
       made = false;
     }
@@ -177,18 +211,11 @@ void LayeredDrawing::Assemble(HDC canvas, const std::vector<SlotPlan>& plans) {
 // False when no clipping region could be made: the caller then assembles the whole canvas.
 bool LayeredDrawing::AssembleInsideAreas(HDC canvas, const std::vector<SlotPlan>& plans) {
   if (m_areas.empty()) return true;
-  tvq::UniqueGdiObject clip(CreateRectRgn(0, 0, 0, 0));
+  const tvq::UniqueGdiObject clip = SlotLayers::Region(m_areas, 0, 0);
   if (!clip) return false;
-  HRGN region = static_cast<HRGN>(clip.Get());
-  for (const RECT& area : m_areas) {
-    tvq::UniqueGdiObject piece(CreateRectRgnIndirect(&area));
-    if (!piece || CombineRgn(region, region, static_cast<HRGN>(piece.Get()), RGN_OR) == ERROR) {
-      return false;
-    }
-  }
   // The context copies the region, so ours can go when the block ends; the canvas context goes
   // back to the cache unclipped.
-  if (SelectClipRgn(canvas, region) == ERROR) return false;
+  if (SelectClipRgn(canvas, static_cast<HRGN>(clip.Get())) == ERROR) return false;
   Assemble(canvas, plans);
   SelectClipRgn(canvas, nullptr);
   return true;

@@ -24,6 +24,13 @@ class ISlotTable;
 // which costs what drawing without layers cost. Its layer is made only once another slot comes
 // to overlap it.
 //
+// A slot whose picture changed only in parts (see CanvasChanges) names only the canvas areas
+// those parts reach; its layer (or the canvas, for a slot drawn in place) is stretched again
+// with its whole geometry under a clip to those areas, which gives the pixels a whole stretch
+// gives. Where such a clip is not exact (see SlotLayers::ClipIsExact), a layer is stretched
+// whole but copied only inside those areas, and a slot drawn in place changes whole. A slot drawn
+// directly is always stretched whole.
+//
 // Threads: the GUI thread only, like the compositor that owns it.
 class LayeredDrawing {
  public:
@@ -43,16 +50,19 @@ class LayeredDrawing {
     bool inPlace = false;  // stretched straight onto the canvas: nothing overlaps it
     bool wasPlaced = false;  // drawn at the last drawing, at old
     tvq::PixelRect old;
+    bool inParts = false;  // changed only inside the areas its changed parts reach
   };
 
-  SlotPlan PlanSlot(int slot, ISlotTable& slots, bool changed, int canvasWidth,
-                    int canvasHeight);
+  SlotPlan PlanSlot(int slot, ISlotTable& slots, bool changed,
+                    const std::vector<tvq::PixelRect>* parts, int canvasWidth, int canvasHeight);
+  void AddChangedAreas(SlotPlan& plan, const std::vector<tvq::PixelRect>* parts, int canvasWidth,
+                       int canvasHeight);
   void AddArea(const tvq::PixelRect& rect, int canvasWidth, int canvasHeight);
   bool TouchesAnotherSlot(int slot, const std::vector<SlotPlan>& plans) const;
   bool TouchesAreas(const tvq::PixelRect& rect) const;
   // Decides which changed slots are drawn in place and brings every layer the tick copies up to
   // date. False when a layer could not be made (that slot is then drawn directly).
-  bool PrepareLayers(std::vector<SlotPlan>& plans, bool whole);
+  bool PrepareLayers(std::vector<SlotPlan>& plans, bool whole, int canvasWidth, int canvasHeight);
   void Assemble(HDC canvas, const std::vector<SlotPlan>& plans);
   bool AssembleInsideAreas(HDC canvas, const std::vector<SlotPlan>& plans);
 

@@ -18,6 +18,10 @@ bool SlotLayers::CanCopy(const tvq::PixelRect& to, const tvq::PixelRect& from, i
   return Inside(from, pictureWidth, pictureHeight) && Inside(to, canvasWidth, canvasHeight);
 }
 
+bool SlotLayers::ClipIsExact(const tvq::PixelRect& to, const tvq::PixelRect& from) {
+  return to.width == from.width && to.height == from.height;
+}
+
 void SlotLayers::Resize(int slotCount) {
   if (slotCount < 0) slotCount = 0;
   m_layers.resize(static_cast<size_t>(slotCount));
@@ -44,6 +48,39 @@ bool SlotLayers::Stretch(int slot, CImage& picture, const tvq::PixelRect& from,
   image.ReturnDC();
   if (!drawn) image.Destroy();
   return drawn != FALSE;
+}
+
+bool SlotLayers::StretchInside(int slot, CImage& picture, const tvq::PixelRect& from,
+                               const tvq::PixelRect& to, const std::vector<RECT>& canvasAreas) {
+  if (!HasLayer(slot, to)) return Stretch(slot, picture, from, to);
+  const tvq::UniqueGdiObject clip = Region(canvasAreas, -to.x, -to.y);
+  if (!clip) return Stretch(slot, picture, from, to);
+  CImage& image = m_layers[slot].image;
+  HDC dc = image.BorrowDC();
+  SetStretchBltMode(dc, HALFTONE);
+  SetBrushOrgEx(dc, 0, 0, nullptr);
+  // The context keeps a copy of the region; the layer's context goes back to the cache unclipped.
+  const bool clipped = SelectClipRgn(dc, static_cast<HRGN>(clip.Get())) != ERROR;
+  const BOOL drawn = clipped && picture.Draw(dc, 0, 0, to.width, to.height, from.x, from.y,
+                                             from.width, from.height);
+  SelectClipRgn(dc, nullptr);
+  image.ReturnDC();
+  if (!drawn) return Stretch(slot, picture, from, to);
+  return true;
+}
+
+tvq::UniqueGdiObject SlotLayers::Region(const std::vector<RECT>& areas, int dx, int dy) {
+  tvq::UniqueGdiObject region(CreateRectRgn(0, 0, 0, 0));
+  if (!region) return region;
+  for (const RECT& area : areas) {
+    tvq::UniqueGdiObject piece(
+        CreateRectRgn(area.left + dx, area.top + dy, area.right + dx, area.bottom + dy));
+    if (!piece || CombineRgn(static_cast<HRGN>(region.Get()), static_cast<HRGN>(region.Get()),
+                             static_cast<HRGN>(piece.Get()), RGN_OR) == ERROR) {
+      return tvq::UniqueGdiObject();
+    }
+  }
+  return region;
 }
 
 void SlotLayers::Copy(int slot, HDC canvas, const tvq::PixelRect& to) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "common/Lifetime.h"
 #include "manager/capture/CImage.h"
 #include "manager/composition/SlotLayout.h"
 
@@ -35,6 +36,18 @@ class SlotLayers {
   // Stretches the picture's from rectangle into the slot's layer, made at to's size. False when
   // the layer could not be made (the slot is then drawn directly).
   bool Stretch(int slot, CImage& picture, const tvq::PixelRect& from, const tvq::PixelRect& to);
+  // Whether a stretch clipped to part of to gives there exactly what the whole stretch gives.
+  // Only a stretch that scales nothing: the scaler works out which source pixels a clipped
+  // stretch needs from the clipped rectangle and interpolates between those (under Wine its
+  // steps then drift from the whole stretch's, by one level or more a few rows in), while a
+  // stretch of equal sizes is a copy.
+  static bool ClipIsExact(const tvq::PixelRect& to, const tvq::PixelRect& from);
+
+  // Stretches again only inside the canvas areas (canvas pixels), with the whole geometry under a
+  // clip; for geometry whose clip is exact (ClipIsExact). A slot without a layer of to's size, or
+  // without a clipping region, is stretched whole.
+  bool StretchInside(int slot, CImage& picture, const tvq::PixelRect& from,
+                     const tvq::PixelRect& to, const std::vector<RECT>& canvasAreas);
   // Copies the layer to its place on the canvas; the canvas context's clipping applies.
   void Copy(int slot, HDC canvas, const tvq::PixelRect& to);
   void Release(int slot);
@@ -47,6 +60,9 @@ class SlotLayers {
 
   // Pixel memory the layers hold.
   size_t Bytes() const;
+
+  // One region of all the areas, moved by (dx, dy); empty on failure.
+  static tvq::UniqueGdiObject Region(const std::vector<RECT>& areas, int dx, int dy);
 
  private:
   struct Layer {

@@ -1,5 +1,6 @@
 #include "manager/composition/SlotLayout.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -14,6 +15,21 @@ int ClampToInt(std::int64_t value) {
 }
 
 // picture size - far trim - near trim; the trims come from a file and may be anything.
+// floor(value / divisor) for a positive divisor.
+std::int64_t FloorDivide(std::int64_t value, std::int64_t divisor) {
+  return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
+}
+
+// [begin, end) of source pixels, measured from the source's start, as destination pixels of the
+// span of size destination that scales source pixels, widened and kept inside it.
+void ReachSpan(std::int64_t begin, std::int64_t end, int source, int destination, int reach,
+               int& outBegin, int& outEnd) {
+  const std::int64_t first = FloorDivide((begin - reach) * destination, source) - 1;
+  const std::int64_t last = FloorDivide((end + reach) * destination + source - 1, source) + 1;
+  outBegin = static_cast<int>(std::max<std::int64_t>(0, first));
+  outEnd = static_cast<int>(std::min<std::int64_t>(destination, last));
+}
+
 int TrimmedLength(int size, std::int32_t nearTrim, std::int32_t farTrim) {
   return ClampToInt(static_cast<std::int64_t>(size) - farTrim - nearTrim);
 }
@@ -35,6 +51,17 @@ PixelRect DestinationRect(const SCIInfo& info, int canvasWidth, int canvasHeight
   rect.width = FractionToPixels(info.Width, canvasWidth);
   rect.height = FractionToPixels(info.Height, canvasHeight);
   return rect;
+}
+
+PixelRect ReachInDestination(const PixelRect& changed, const PixelRect& from, const PixelRect& to,
+                             int reach) {
+  int left = 0, right = 0, top = 0, bottom = 0;
+  ReachSpan(1LL * changed.x - from.x, 1LL * changed.x + changed.width - from.x, from.width,
+            to.width, reach, left, right);
+  ReachSpan(1LL * changed.y - from.y, 1LL * changed.y + changed.height - from.y, from.height,
+            to.height, reach, top, bottom);
+  if (left >= right || top >= bottom) return PixelRect{to.x, to.y, 0, 0};
+  return PixelRect{to.x + left, to.y + top, right - left, bottom - top};
 }
 
 PixelRect SourceRect(const SCIInfo& info, int pictureWidth, int pictureHeight) {

@@ -25,4 +25,10 @@ PixelRect DestinationRect(const SCIInfo& info, int canvasWidth, int canvasHeight
 // bounded: negative trims or trims larger than the picture give the rectangle as computed.
 PixelRect SourceRect(const SCIInfo& info, int pictureWidth, int pictureHeight);
 
+// The part of to that a stretch from from into to changes when the source pixels in changed
+// change: their own place, widened by reach source pixels on every side (the scaler reads
+// neighbours) and one destination pixel for rounding, inside to. For rectangles of positive size.
+PixelRect ReachInDestination(const PixelRect& changed, const PixelRect& from, const PixelRect& to,
+                             int reach);
+
 }  // namespace tvq

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -134,6 +135,35 @@ TEST(SharedMemory, WriteOfLongerSourceCopiesOnlyTheObjectSize) {
   ASSERT_TRUE(reader.Read(out.data(), 12, INFINITE));
   EXPECT_TRUE(std::equal(source.begin(), source.begin() + 8, out.begin()));
   for (int i = 8; i < 12; ++i) EXPECT_EQ(0, out[i]);
+}
+
+// A write at an offset lands there and stops at the recorded size and at the real section's
+// end; a negative offset writes nothing.
+TEST(SharedMemory, WriteAtLandsAtItsOffsetAndStaysInsideTheSection) {
+  struct Row {
+    int asked;   // the size this side asked for (the creator asked for one page)
+    int offset;
+    int length;
+    int landed;  // bytes that land at offset
+  };
+  const Row rows[] = {{4096, 0, 16, 16},      {4096, 100, 16, 16}, {4096, 4090, 16, 6},
+                      {4096, 4096, 16, 0},    {4096, -1, 16, 0},   {1 << 20, 4000, 1000, 96},
+                      {1 << 20, 8192, 16, 0}, {64, 60, 16, 4}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.asked << " " << row.offset << " " << row.length);
+    const std::wstring name = UniqueName(L"at");
+    CSharedMemory creator;
+    ASSERT_TRUE(creator.Create(name.c_str(), 4096));
+    CSharedMemory writer;
+    ASSERT_TRUE(writer.Create(name.c_str(), row.asked));
+    const auto source = Pattern(row.length, 7);
+    EXPECT_EQ(row.offset >= 0, writer.WriteAt(row.offset, source.data(), row.length, INFINITE));
+    std::vector<unsigned char> back(4096, 0);
+    ASSERT_TRUE(creator.Read(back.data(), 4096, INFINITE));
+    const int start = row.offset < 0 ? 0 : row.offset;
+    EXPECT_TRUE(std::equal(source.begin(), source.begin() + row.landed, back.begin() + start));
+    EXPECT_EQ(static_cast<long>(back.size()) - row.landed, std::count(back.begin(), back.end(), 0));
+  }
 }
 
 TEST(SharedMemory, SecondCreateOnOpenObjectOnlyRecordsTheSize) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,7 +18,8 @@ constexpr int kMaxWidth = 64;
 constexpr int kMaxHeight = 48;
 constexpr int kSlots = 4;
 
-enum class Op { Fill, Place, Trim, Capture, Resize, Pause, Resume, R, Header, Empty, Still };
+enum class Op { Fill, Place, Trim, Capture, Resize, Patch, Renew, Pause, Resume, R, Header, Empty,
+                Still };
 
 struct Step {
   Op op;
@@ -31,13 +33,20 @@ Step Trim(int s, double l, double t, double r, double b) { return {Op::Trim, s, 
 Step Resize(int s, double w, double h) { return {Op::Resize, s, 0, w, h}; }
 Step Header(double w, double h) { return {Op::Header, 0, w, h}; }
 Step Capture(int slot) { return {Op::Capture, slot}; }
+// A capture that changed only this rectangle of the picture.
+Step Patch(int s, double x, double y, double w, double h) { return {Op::Patch, s, x, y, w, h}; }
 Step Do(Op op, int slot = 0) { return {op, slot}; }
 
-// Noise, so that every interpolated pixel depends on its neighbours.
-void Paint(CImage& picture, std::uint32_t seed) {
-  for (int y = 0; y < picture.Height(); ++y) {
+// Noise, so that every interpolated pixel depends on its neighbours; only inside the rectangle
+// when one is given.
+void Paint(CImage& picture, std::uint32_t seed, int x = 0, int top = 0, int w = -1, int h = -1) {
+  if (w < 0) {
+    w = picture.Width();
+    h = picture.Height();
+  }
+  for (int y = top; y < top + h; ++y) {
     BYTE* row = picture.Bits() + static_cast<ptrdiff_t>(y) * picture.Pitch();
-    for (int i = 0; i < picture.Width() * 3; ++i) {
+    for (int i = 3 * x; i < 3 * (x + w); ++i) {
       const std::uint32_t h = (i * 2654435761u) ^ (y * 40503u) ^ (seed * 2246822519u);
       row[i] = static_cast<BYTE>((h >> 13) ^ (h >> 5));
     }
@@ -46,8 +55,11 @@ void Paint(CImage& picture, std::uint32_t seed) {
 
 // One Manager's canvas, private channel objects and slots; the test plays the filter.
 struct Scene {
+  // The reference draws every slot straight onto the canvas on every tick and publishes it whole.
   Scene(const std::wstring& name, bool layered)
-      : compositor(canvas, format, interval, pixels, kMaxWidth, kMaxHeight), slots(kSlots) {
+      : reference(!layered),
+        compositor(canvas, format, interval, pixels, kMaxWidth, kMaxHeight),
+        slots(kSlots) {
     const std::wstring prefix = L"TVQTest_Layers_" + name;
     canvas.Create(kMaxWidth, kMaxHeight, 24);
     bytes = static_cast<int>(canvas.BufferBytes());
@@ -56,6 +68,7 @@ struct Scene {
     pixels.Create((prefix + L"_Data").c_str(), bytes);
     filterPixels.Create((prefix + L"_Data").c_str(), bytes);
     compositor.DrawThroughLayers(layered);
+    compositor.FollowChangedPixels(layered);
   }
 
   void Apply(const Step& step, std::uint32_t seed) {
@@ -64,14 +77,26 @@ struct Scene {
     switch (step.op) {
       case Op::Fill:
         slots.Fill(step.slot, int(step.a));
-        [[fallthrough]];
+        picture.Destroy();
+        picture.Create(int(step.b), int(step.c), 24);
+        Paint(picture, seed);
+        compositor.MarkSlotChanged(step.slot);
+        break;
       case Op::Resize:  // also a window that changed its size: its picture is made anew
         picture.Destroy();
         picture.Create(int(step.b), int(step.c), 24);
         [[fallthrough]];
       case Op::Capture:
         Paint(picture, seed);
-        compositor.MarkSlotChanged(step.slot);
+        compositor.MarkSlotCaptured(slots, step.slot);
+        break;
+      case Op::Patch:
+        Paint(picture, seed, int(step.a), int(step.b), int(step.c), int(step.d));
+        compositor.MarkSlotCaptured(slots, step.slot);
+        break;
+      case Op::Renew:  // a window captured again as it was: the same pixels in a new bitmap
+        Renew(picture);
+        compositor.MarkSlotCaptured(slots, step.slot);
         break;
       case Op::Place:
         info.Pos_x = step.a, info.Pos_y = step.b, info.Width = step.c, info.Height = step.d;
@@ -104,13 +129,24 @@ struct Scene {
     }
   }
 
+  static void Renew(CImage& picture) {
+    const BYTE* bytes = picture.LowestAddress();
+    std::vector<BYTE> kept(bytes, bytes + picture.BufferBytes());
+    const int width = picture.Width(), height = picture.Height();
+    picture.Destroy();
+    picture.Create(width, height, 24);
+    std::copy(kept.begin(), kept.end(), picture.LowestAddress());
+  }
+
   std::vector<BYTE> TickAndRead() {
+    if (reference) compositor.MarkChanged();
     compositor.Tick(slots, rate);
     std::vector<BYTE> published(bytes);
     filterPixels.Read(published.data(), bytes, INFINITE);
     return published;
   }
 
+  bool reference;
   CImage canvas;
   CSharedMemory format, interval, pixels, filterPixels;
   int bytes = 0;
@@ -162,6 +198,42 @@ const Sequence kSequences[] = {
      {Do(Op::Empty, 1), Capture(0), Do(Op::Empty, 2), Fill(1, tvq::kWindowSlot, 80, 60), Capture(1),
       Fill(2, tvq::kCameraSlot, 64, 48), Do(Op::Empty, 0), Capture(2),
       Fill(0, tvq::kDesktopSlot, 20, 20)}},
+    {"one pixel and a band at each edge",
+     {Patch(0, 75, 45, 1, 1), Patch(1, 18, 11, 1, 1), Patch(2, 63, 47, 1, 1), Do(Op::Still),
+      Patch(0, 0, 0, 150, 2), Patch(0, 0, 87, 150, 3), Patch(1, 0, 0, 2, 23),
+      Patch(1, 35, 0, 2, 23),
+      Patch(2, 0, 0, 64, 1), Patch(2, 0, 47, 64, 1), Patch(2, 0, 0, 1, 48), Patch(2, 63, 0, 1, 48),
+      Patch(0, 0, 0, 1, 1), Patch(0, 149, 89, 1, 1), Do(Op::Renew, 1), Do(Op::Renew, 0)}},
+    {"changes under overlapping slots",
+     {Patch(1, 0, 0, 10, 8), Patch(0, 60, 40, 40, 30), Patch(2, 40, 30, 24, 18),
+      Patch(0, 70, 45, 3, 3), Patch(1, 5, 5, 1, 1), Patch(0, 100, 60, 1, 1),
+      Patch(1, 30, 20, 7, 3)}},
+    {"changes in the trimmed-away part",
+     {Trim(1, 6, 4, 7, 5), Capture(1), Patch(1, 0, 0, 3, 23), Patch(1, 33, 0, 4, 23),
+      Patch(1, 0, 0, 37, 1), Patch(1, 0, 20, 37, 3), Patch(1, 5, 3, 2, 2), Patch(1, 29, 17, 2, 2),
+      Trim(0, 30, 20, 30, 20), Capture(0), Patch(0, 0, 0, 27, 90), Patch(0, 31, 21, 1, 1)}},
+    {"partial changes of a window that changes size",
+     {Patch(1, 3, 3, 5, 5), Resize(1, 50, 20), Patch(1, 40, 10, 2, 2), Do(Op::Renew, 1),
+      Resize(1, 12, 40), Patch(1, 0, 39, 12, 1), Resize(1, 37, 23), Patch(1, 36, 22, 1, 1)}},
+    {"a canvas size change between partial changes",
+     {Patch(0, 20, 20, 10, 10), Header(40, 30), Patch(0, 60, 30, 5, 5), Patch(2, 1, 1, 3, 3),
+      Header(kMaxWidth, kMaxHeight), Patch(1, 10, 10, 4, 4), Header(13, 7),
+      Patch(0, 0, 0, 150, 5)}},
+    {"partial changes where a whole stretch is needed",
+     {Place(1, -0.1, -0.1, 0.5, 0.5), Patch(1, 2, 2, 3, 3), Place(1, 0.6, 0.5, -0.3, 0.4),
+      Patch(1, 30, 4, 2, 2), Trim(2, 5, 3, -6, 0), Patch(2, 60, 10, 4, 4), Do(Op::Pause, 0),
+      Patch(0, 3, 3, 9, 9), Do(Op::Resume, 0), Patch(0, 9, 9, 2, 2), Do(Op::R),
+      Patch(1, 1, 1, 1, 1)}},
+    {"pictures at their own size, overlapped and alone",
+     {Fill(3, tvq::kDesktopSlot, 36, 28), Place(3, 0.25, 0.25, 0.5, 0.5), Trim(3, 2, 2, 2, 2),
+      Capture(3), Patch(3, 10, 10, 1, 1), Patch(3, 2, 2, 32, 1), Patch(3, 33, 2, 1, 24),
+      Patch(3, 20, 25, 14, 1), Patch(0, 70, 40, 2, 2), Do(Op::Empty, 0), Do(Op::Empty, 1),
+      Do(Op::Empty, 2), Patch(3, 5, 5, 3, 3), Patch(3, 2, 25, 32, 1), Patch(3, 17, 13, 1, 1),
+      Patch(3, 0, 0, 1, 1), Do(Op::Renew, 3)}},
+    {"strong shrinking and enlarging",
+     {Fill(3, tvq::kDesktopSlot, 400, 300), Place(3, 0.05, 0.6, 0.2, 0.2), Patch(3, 200, 150, 1, 1),
+      Patch(3, 0, 0, 400, 1), Patch(3, 399, 0, 1, 300), Place(1, 0, 0, 1, 1), Resize(1, 5, 4),
+      Patch(1, 2, 2, 1, 1), Patch(1, 0, 0, 1, 1), Patch(1, 4, 3, 1, 1), Patch(3, 100, 70, 30, 1)}},
 };
 
 // Every published frame of each sequence, drawn through layers and drawn directly, byte for byte.
@@ -218,6 +290,56 @@ TEST(LayeredDrawing, ACaptureRedrawsOnlyItsSlotAndEmptiedSlotsFreeTheirLayers) {
   scene.Apply(Capture(0), 4);
   scene.TickAndRead();
   EXPECT_EQ(0u, scene.compositor.LayerBytes());
+}
+
+// Captures that change little draw and publish little: a change draws only the rows it reaches
+// and the pixel object keeps every other row as it was; a change in the trimmed-away part or the
+// same pixels in a new bitmap draw and write nothing; a new format from the filter gets the whole
+// frame. The filter's copy is marked before every tick to see which rows the tick wrote.
+TEST(LayeredDrawing, PartialChangesDrawAndPublishOnlyTheRowsTheyReach) {
+  struct Row {
+    const char* name;
+    Step step;
+    bool draws;
+    int maxRows;  // published rows at most; the canvas height for the whole frame
+  };
+  const Row rows[] = {
+      {"one pixel near the bottom", Patch(3, 21, 29, 1, 1), true, 16},
+      {"the trimmed-away part", Patch(3, 0, 0, 2, 32), false, 0},
+      {"the same pixels in a new bitmap", Do(Op::Renew, 3), false, 0},
+      {"every pixel, as a camera brings", Capture(3), true, 24},
+      {"a format from the filter", Header(kMaxWidth, kMaxHeight), false, kMaxHeight},
+      {"one pixel of a scaled slot under another", Patch(0, 75, 45, 1, 1), true, 16},
+  };
+  Scene scene(L"Rows", true);
+  for (const Step& step : {Fill(3, tvq::kDesktopSlot, 40, 32), Place(3, 0.25, 0.25, 0.5, 0.5),
+                           Trim(3, 4, 4, 4, 4), Capture(3), Fill(0, tvq::kDesktopSlot, 150, 90),
+                           Capture(0)}) {
+    scene.Apply(step, 1);
+  }
+  scene.TickAndRead();
+  const int pitch = CImage::RowBytes(kMaxWidth, 24);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::vector<BYTE> marked(scene.bytes, 0x5A);
+    scene.filterPixels.Write(marked.data(), scene.bytes, INFINITE);
+    scene.Apply(row.step, 7);
+    const std::vector<BYTE> published = scene.TickAndRead();
+    EXPECT_EQ(row.draws, scene.compositor.DrewLastTick());
+    int written = 0;
+    for (int y = 0; y < kMaxHeight; ++y) {
+      const BYTE* canvasRow = scene.canvas.Bits() + y * scene.canvas.Pitch();
+      const BYTE* publishedRow = published.data() + (kMaxHeight - 1 - y) * pitch;
+      const bool markedRow = std::equal(publishedRow, publishedRow + pitch, marked.begin());
+      if (!markedRow) {
+        ++written;
+        EXPECT_TRUE(std::equal(canvasRow, canvasRow + 3 * kMaxWidth, publishedRow)) << y;
+      }
+    }
+    EXPECT_LE(written, row.maxRows);
+    if (row.maxRows == kMaxHeight) EXPECT_EQ(kMaxHeight, written);
+    if (!row.draws) EXPECT_TRUE(scene.compositor.ChangedAreas().empty());
+  }
 }
 
 }  // namespace
