@@ -196,6 +196,13 @@ bool CManagerApp::FillSlotWithCamera(int slot, const tvq::CameraRequest& request
 
 bool CManagerApp::FillSlotWithDesktop(int slot) { return FillSlot(slot, tvq::kDesktopSlot); }
 
+// Captured at once: the slot would otherwise show the new picture blank until its next capture.
+bool CManagerApp::ReplaceSlotWindow(int slot, HWND window) {
+  if (!m_slots.WindowSource(slot).Attach(window)) return false;
+  m_slots.CaptureTick(slot);
+  return AfterFill(slot, true);
+}
+
 bool CManagerApp::AfterFill(int slot, bool filled) {
   if (!filled) return false;
   MarkSlotChanged(slot);

@@ -54,6 +54,7 @@ class CManagerApp : private ISlotKeyActions, private ISlotFiller {
   bool FillSlotWithWindow(int slot, HWND window) override;
   bool FillSlotWithCamera(int slot, const tvq::CameraRequest& request) override;
   bool FillSlotWithDesktop(int slot) override;
+  bool ReplaceSlotWindow(int slot, HWND window) override;
 
   HWND Window() const { return m_window; }
   const std::wstring& IniPath() const { return m_iniPath; }

@@ -94,7 +94,7 @@ bool CSlotRestore::WatchClosedWindows() {
 bool CSlotRestore::ReattachClosedWindow(int slot, const tvq::SlotRecord& record) {
   HWND window =
       tvq::FindRecordedWindow(record.title, record.className, record.executable, TakenWindows());
-  if (window == nullptr || !m_slots.WindowSource(slot).Attach(window)) return false;
+  if (window == nullptr || !m_filler.ReplaceSlotWindow(slot, window)) return false;
   RememberWindow(slot);
   return true;
 }

@@ -19,6 +19,9 @@ class ISlotFiller {
   virtual bool FillSlotWithDesktop(int slot) = 0;
   virtual bool FillSlotWithWindow(int slot, HWND window) = 0;
   virtual bool FillSlotWithCamera(int slot, const tvq::CameraRequest& request) = 0;
+  // An occupied window slot whose window closed takes this one in its place. Its picture is made
+  // anew, so the slot has to be drawn again as after a fill.
+  virtual bool ReplaceSlotWindow(int slot, HWND window) = 0;
 
  protected:
   ~ISlotFiller() = default;

@@ -337,8 +337,12 @@ TEST(LayeredDrawing, PartialChangesDrawAndPublishOnlyTheRowsTheyReach) {
       }
     }
     EXPECT_LE(written, row.maxRows);
-    if (row.maxRows == kMaxHeight) EXPECT_EQ(kMaxHeight, written);
-    if (!row.draws) EXPECT_TRUE(scene.compositor.ChangedAreas().empty());
+    if (row.maxRows == kMaxHeight) {
+      EXPECT_EQ(kMaxHeight, written);
+    }
+    if (!row.draws) {
+      EXPECT_TRUE(scene.compositor.ChangedAreas().empty());
+    }
   }
 }
 

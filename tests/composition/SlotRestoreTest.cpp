@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "manager/app/TimerIds.h"
+#include "tests/common/Pixels24.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TestWindow.h"
 
@@ -190,6 +191,13 @@ TEST_F(SlotRestore, KeysAreRecordedAndAClosedWindowWaitsForItsTitleKeepingItsPic
   Poll();
   EXPECT_FALSE(Waits(0));
   EXPECT_EQ(targets.back(), app->Slots().WindowSource(0).Window());
+  // The new window looks as the closed one did (a slide show started again): its captures bring
+  // no change, and the slot must still show it rather than a picture made blank in between.
+  for (UINT_PTR timer : {tvq::kCompositingTimerId, tvq::CaptureTimerId(0),
+                         tvq::kCompositingTimerId}) {
+    SendMessageW(app->Window(), WM_TIMER, timer, 0);
+  }
+  EXPECT_EQ(RGB(10, 200, 30), tvqtest::PixelAt(app->Canvas(), 32, 24));
 }
 
 TEST_F(SlotRestore, WithoutTheKeyNothingIsRecordedOrBroughtBack) {
