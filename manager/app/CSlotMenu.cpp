@@ -19,6 +19,7 @@ constexpr const wchar_t* kEditRows[CSlotKeys::kMenuRowCount] = {
 constexpr wchar_t kRefreshItem[] = L"映像のリフレッシュ\tR";
 constexpr wchar_t kCloseEditingItem[] = L"メニューを閉じる\tBACKSPACE";
 constexpr wchar_t kEmptyItem[] = L"映像入力の削除\tDELETE";
+constexpr wchar_t kStopWaitingItem[] = L"待機をやめる\tDELETE";
 
 constexpr wchar_t kNoticeHeading[] = L"----\n【お知らせ】\n";
 
@@ -54,7 +55,7 @@ void CSlotMenu::Open(HWND window, int slot, POINT screen) {
   ClearNotice();
   CSlots& slots = m_app.Slots();
   if (slot < 0 || slot >= slots.SlotCount() || slot != m_app.Keys().SelectedSlot()) return;
-  tvq::UniqueMenu menu = slots.Kind(slot) == tvq::kEmptySlot ? BuildEmptySlotMenu(window)
+  tvq::UniqueMenu menu = slots.Kind(slot) == tvq::kEmptySlot ? BuildEmptySlotMenu(window, slot)
                                                                : BuildOccupiedSlotMenu(slot);
   if (!menu) return;
   // TPM_RETURNCMD hands the pick back here instead of posting WM_COMMAND, so it is carried out
@@ -72,7 +73,7 @@ void CSlotMenu::Open(HWND window, int slot, POINT screen) {
   m_windows.clear();
 }
 
-tvq::UniqueMenu CSlotMenu::BuildEmptySlotMenu(HWND window) {
+tvq::UniqueMenu CSlotMenu::BuildEmptySlotMenu(HWND window, int slot) {
   tvq::UniqueMenu menu(CreatePopupMenu());
   if (!menu) return menu;
   ListCameras();
@@ -86,6 +87,11 @@ tvq::UniqueMenu CSlotMenu::BuildEmptySlotMenu(HWND window) {
                 ListMenu(tvq::WindowMenuLabels(m_windows), kWindowFirst, kListEnd, kNoWindow),
                 kWindowMenu);
   AppendMenuW(menu.Get(), MF_STRING, kDesktop, kDesktopItem);
+  // A slot brought back at start-up may wait for its source; Delete forgets it.
+  if (m_app.Waits().WaitingFor(slot) != nullptr) {
+    AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu.Get(), MF_STRING, kEmpty, kStopWaitingItem);
+  }
   return menu;
 }
 

@@ -57,7 +57,7 @@ class CSlotMenu {
     kListEnd = 0x3000,
   };
 
-  tvq::UniqueMenu BuildEmptySlotMenu(HWND window);
+  tvq::UniqueMenu BuildEmptySlotMenu(HWND window, int slot);
   tvq::UniqueMenu BuildOccupiedSlotMenu(int slot);
   void ListCameras();
   void Carry(int slot, UINT command);
