@@ -41,22 +41,7 @@ wait_for_window() {
   return 1
 }
 
-# linux_pid <exe name>: the Wine process running it: its command line names the executable and
-# its comm is the executable's name cut to 15 characters (the wrapper scripts' command lines name
-# it too; Wine pads its command line with spaces).
-linux_pid() {
-  local p comm="${1:0:15}"
-  for p in /proc/[0-9]*; do
-    [[ "$(cat "$p/comm" 2>/dev/null)" == "$comm" ]] || continue
-    if tr '\0' '\n' < "$p/cmdline" 2>/dev/null | grep -q "[\\\\/]$1 *\$"; then
-      echo "${p#/proc/}"
-      return 0
-    fi
-  done
-  return 1
-}
-
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+source "$root/bench/wine-process.sh"
 peak_kib() { awk '/^VmHWM:/ {print $2}' "/proc/$1/status"; }
 
 pattern_pid=

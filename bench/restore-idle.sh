@@ -16,20 +16,7 @@ rounds=$((quick ? 1 : 2))
 csv="$build/bench/results.csv"
 clock_ticks="$(getconf CLK_TCK)"
 
-# linux_pid <folder name>: the Wine process running the Manager copied there (other Managers may
-# run on this machine).
-linux_pid() {
-  local p
-  for p in /proc/[0-9]*; do
-    if tr '\0' '\n' < "$p/cmdline" 2>/dev/null | grep -q "[\\\\/]$1[\\\\/]TessavueManager.exe\$"; then
-      echo "${p#/proc/}"
-      return 0
-    fi
-  done
-  return 1
-}
-
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+source "$root/bench/wine-process.sh"
 
 settings() {
   printf '[Tessavue]\r\nMaxNumOfCaptureDev=8\r\nRestoreSlots=%d\r\n' "$1"
@@ -54,7 +41,7 @@ measure() {
   (cd "$folder" && exec "$root/cmake/wine-run.sh" "$folder/TessavueManager.exe") >/dev/null 2>&1 &
   local runner=$! pid=
   for _ in $(seq 1 100); do
-    pid="$(linux_pid "restore$1")" && break
+    pid="$(linux_pid TessavueManager.exe "restore$1")" && break
     sleep 0.1
   done
   [[ -n "$pid" ]] || { echo "restore-idle: the Manager did not start" >&2; return 1; }

@@ -1,0 +1,22 @@
+# Sourced by the benchmarks that read a Wine program's CPU from the Linux process table (Wine's
+# GetProcessTimes on another process answers with the caller's own times).
+
+# linux_pid <exe name> [<folder name>]: the Wine process running the executable (from that folder,
+# when given). Its comm is the executable's name cut to 15 characters and its command line ends
+# with the executable's Windows path, padded with spaces; the wrapper scripts that start it name
+# the path too, but their comm is the shell's.
+linux_pid() {
+  local p comm="${1:0:15}" tail="[\\\\/]$1 *\$"
+  [[ -n "${2:-}" ]] && tail="[\\\\/]$2$tail"
+  for p in /proc/[0-9]*; do
+    [[ "$(cat "$p/comm" 2>/dev/null)" == "$comm" ]] || continue
+    if tr '\0' '\n' < "$p/cmdline" 2>/dev/null | grep -q "$tail"; then
+      echo "${p#/proc/}"
+      return 0
+    fi
+  done
+  return 1
+}
+
+# cpu_ticks <pid>: user and system time so far, in clock ticks.
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
