@@ -99,19 +99,22 @@ bool MenuDriver::Walk() {
 
 // Down until the entry is highlighted: where the walk starts depends on how the menu opened.
 bool MenuDriver::Highlight(HMENU menu, int position) {
-  auto lit = [&] { return (GetMenuState(menu, position, MF_BYPOSITION) & MF_HILITE) != 0; };
-  for (int step = 0; step <= GetMenuItemCount(menu) && !lit(); ++step) {
+  auto litIndex = [&] {
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+      if (GetMenuState(menu, i, MF_BYPOSITION) & MF_HILITE) return i;
+    }
+    return -1;
+  };
+  for (int step = 0; step <= GetMenuItemCount(menu) && litIndex() != position; ++step) {
+    const int before = litIndex();
     PressKey(VK_DOWN, false);
     PressKey(VK_DOWN, true);
-    WaitUntil([&] {
-      for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-        if (GetMenuState(menu, i, MF_BYPOSITION) & MF_HILITE) return true;
-      }
-      return false;
-    }, kStepTimeoutMs);
+    // Until this Down has moved the highlight: a Down still queued when the entry is picked
+    // would pick the one after it.
+    WaitUntil([&] { return litIndex() != before; }, kStepTimeoutMs);
     Sleep(20);  // the highlight may still be moving from the entry before
   }
-  return lit();
+  return litIndex() == position;
 }
 
 }  // namespace tvqtest
