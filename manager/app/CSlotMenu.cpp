@@ -127,7 +127,7 @@ void CSlotMenu::ListCameras() {
   // S_FALSE (no device) and failures alike leave the list empty.
   if (tvq::ListVideoDevices(devices) != S_OK) return;
   for (tvq::VideoDevice& device : devices) {
-    if (device.friendlyName != kOwnCameraName) m_cameras.push_back(std::move(device));
+    if (device.friendlyName != tvq::kOwnCameraName) m_cameras.push_back(std::move(device));
   }
 }
 

@@ -38,10 +38,6 @@ class CSlotMenu {
   const std::wstring& Notice() const { return m_notice; }
   void ClearNotice() { m_notice.clear(); }
 
-  // The device the camera list leaves out: our own output, which as a source would show itself
-  // in a loop and hold the camera that the call application needs.
-  static constexpr wchar_t kOwnCameraName[] = L"Tessavue Filter";
-
  private:
   enum Command : UINT {
     kNoCommand = 0,

@@ -9,7 +9,6 @@ namespace tvq {
 namespace {
 
 constexpr int kTitleUnits = 1024;
-constexpr int kClassUnits = 256;
 
 bool TitleIs(HWND window, const std::wstring& title) {
   wchar_t text[kTitleUnits] = {};
@@ -17,16 +16,10 @@ bool TitleIs(HWND window, const std::wstring& title) {
   return static_cast<size_t>(length) == title.size() && title.compare(0, title.size(), text) == 0;
 }
 
-std::wstring ClassOf(HWND window) {
-  wchar_t className[kClassUnits] = {};
-  GetClassNameW(window, className, kClassUnits);
-  return className;
-}
-
 // Class first, then executable: a program may make windows of several classes.
 int Likeness(HWND window, const std::wstring& className, const std::wstring& executable) {
   int likeness = 0;
-  if (!className.empty() && ClassOf(window) == className) likeness += 2;
+  if (!className.empty() && ClassNameOf(window) == className) likeness += 2;
   if (!executable.empty() && ExecutableNameOf(window) == executable) likeness += 1;
   return likeness;
 }

@@ -13,10 +13,6 @@
 // reads titles only and looks closer at the windows whose title matches.
 namespace tvq {
 
-// Our own virtual camera: never brought back into a slot, since at every start it would take the
-// camera that the call application needs (only one client may run it).
-inline constexpr const wchar_t* kOwnCameraName = L"Tessavue Filter";
-
 // The window the W key would offer first (visible, no tool window, not one of excluded) whose
 // title is title; among several such, the one whose class and then executable match those
 // recorded. Null when no window has the title (an empty title never matches).

@@ -17,6 +17,11 @@ struct VideoDevice {
   Microsoft::WRL::ComPtr<IMoniker> moniker;
 };
 
+// Our own virtual camera. It is never a source chosen without the user's questions (a pick from a
+// list, a slot brought back): it would show the Manager's own output in a loop, and hold the
+// camera that the call application needs, since only one client may run it.
+inline constexpr const wchar_t* kOwnCameraName = L"Tessavue Filter";
+
 // Fills devices with the video input devices in the system's order. S_OK with at least one
 // device; S_FALSE when the category is empty; otherwise the failing call's result.
 HRESULT ListVideoDevices(std::vector<VideoDevice>& devices);

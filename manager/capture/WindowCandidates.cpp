@@ -42,11 +42,15 @@ WindowCandidate DescribeWindow(HWND window) {
   wchar_t text[kTitleUnits] = {};
   GetWindowTextW(window, text, kTitleUnits);
   candidate.title = text;
-  wchar_t className[kClassUnits] = {};
-  GetClassNameW(window, className, kClassUnits);
-  candidate.className = className;
+  candidate.className = ClassNameOf(window);
   candidate.executable = ExecutableNameOf(window);
   return candidate;
+}
+
+std::wstring ClassNameOf(HWND window) {
+  wchar_t className[kClassUnits] = {};
+  GetClassNameW(window, className, kClassUnits);
+  return className;
 }
 
 std::wstring ExecutableNameOf(HWND window) {

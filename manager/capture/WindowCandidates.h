@@ -26,6 +26,7 @@ HWND NextWindowCandidate(HWND after);
 // (the Manager's own window).
 std::vector<WindowCandidate> ListWindowCandidates(HWND after, HWND excluded);
 WindowCandidate DescribeWindow(HWND window);
+std::wstring ClassNameOf(HWND window);
 std::wstring ExecutableNameOf(HWND window);
 
 }  // namespace tvq
