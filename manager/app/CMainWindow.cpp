@@ -25,7 +25,7 @@ CMainWindow::CMainWindow(CManagerApp& app, HINSTANCE instance)
       m_title{},
       m_className{},
       m_mouse(app.Slots(), app.Keys(), m_statusText, app.Canvas()),
-      m_slotMenu(app) {}
+      m_slotMenu(app.Slots(), app.Keys(), app.Waits(), app) {}
 
 CMainWindow::~CMainWindow() {
   if (m_className[0] != L'\0') UnregisterClassW(m_className, m_instance);
@@ -50,7 +50,7 @@ bool CMainWindow::Create(int showCommand) {
   RegisterClassExW(&windowClass);
   // The class menu applies: no menu handle here. WM_CREATE runs the start-up sequence.
   HWND window = CreateWindowExW(0, m_className, m_title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
-                                CW_USEDEFAULT, 0, nullptr, nullptr, m_instance, nullptr);
+                                CW_USEDEFAULT, 0, nullptr, nullptr, m_instance, this);
   if (window == nullptr) return false;
   ShowWindow(window, showCommand);
   UpdateWindow(window);
@@ -72,11 +72,17 @@ int CMainWindow::RunMessageLoop() {
 
 LRESULT CALLBACK CMainWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
                                          LPARAM lParam) {
-  CManagerApp* app = CManagerApp::Current();
-  LRESULT result = 0;
-  if (app != nullptr && app->MainWindow().Dispatch(window, message, wParam, lParam, result)) {
-    return result;
+  // The window's object comes with its creation data and stays in the window until it is gone;
+  // the few messages before WM_NCCREATE go to the default procedure.
+  if (message == WM_NCCREATE) {
+    const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(window, GWLP_USERDATA,
+                      reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
   }
+  auto* self = reinterpret_cast<CMainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (message == WM_NCDESTROY) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+  LRESULT result = 0;
+  if (self != nullptr && self->Dispatch(window, message, wParam, lParam, result)) return result;
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -211,7 +217,8 @@ bool CMainWindow::OnContextMenu(LPARAM position) {
     if (!PtInRect(&area, client)) return false;
     slot = m_mouse.SlotForMenu(window, client);
   }
-  if (slot >= 0) m_slotMenu.Open(window, slot, at);
+  // As after a key release: the status text and the outline show what a pick changed.
+  if (slot >= 0 && m_slotMenu.Open(window, slot, at)) RepaintAll();
   return true;
 }
 

@@ -6,12 +6,6 @@
 #include "manager/app/CPreviewGeometry.h"
 #include "manager/composition/TimerInterval.h"
 
-namespace {
-
-CManagerApp* g_current = nullptr;
-
-}  // namespace
-
 CManagerApp::CManagerApp(HINSTANCE instance, std::wstring modulePath, std::wstring channelPrefix)
     : m_modulePath(std::move(modulePath)),
       m_channelPrefix(std::move(channelPrefix)),
@@ -28,16 +22,12 @@ CManagerApp::CManagerApp(HINSTANCE instance, std::wstring modulePath, std::wstri
       m_restore(m_slots, *this),
       m_mainWindow(*this, instance) {
   m_slots.SetObserver(&m_restore);
-  if (g_current == nullptr) g_current = this;
 }
 
 CManagerApp::~CManagerApp() {
   // The real program's window is gone by now; a test may end with the window still open.
   if (m_window != nullptr && IsWindow(m_window)) DestroyWindow(m_window);
-  if (g_current == this) g_current = nullptr;
 }
-
-CManagerApp* CManagerApp::Current() { return g_current; }
 
 // ---------------------------------------------------------------------------------------------
 // Process entry
@@ -194,11 +184,14 @@ bool CManagerApp::FillSlotWithCamera(int slot, const tvq::CameraRequest& request
   return AfterFill(slot, m_slots.FillWithCamera(slot, request));
 }
 
-bool CManagerApp::FillSlotWithDesktop(int slot) { return FillSlot(slot, tvq::kDesktopSlot); }
+bool CManagerApp::FillSlotQuietly(int slot, int kind, const tvq::SourceOpener& open) {
+  return AfterFill(slot, m_slots.FillQuietly(slot, kind, open));
+}
 
 // Captured at once: the slot would otherwise show the new picture blank until its next capture.
-bool CManagerApp::ReplaceSlotWindow(int slot, HWND window) {
-  if (!m_slots.WindowSource(slot).Attach(window)) return false;
+bool CManagerApp::ReopenSlotSource(int slot, const tvq::SourceOpener& open) {
+  ICaptureSource* source = m_slots.Source(slot);
+  if (source == nullptr || !open(*source)) return false;
   m_slots.CaptureTick(slot);
   return AfterFill(slot, true);
 }

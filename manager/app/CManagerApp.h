@@ -17,13 +17,13 @@
 
 // The Manager's process-wide state: the start-up and shut-down sequences, the canvas, the channel,
 // the compositing and capture timers, and the slots. One instance exists while the program runs;
-// its main window (CMainWindow) reaches it through Current() and hands it the creation,
+// its main window (CMainWindow) holds it and hands it the creation,
 // destruction and timer messages. It gives the slots their placement files and capture timers,
 // and the editing keys their actions (ISlotKeyActions).
 //
 // Threads: everything runs on the GUI thread, inside the window procedure; timer, key and paint
 // messages are handled one at a time, so no member needs a lock.
-class CManagerApp : private ISlotKeyActions, private ISlotFiller {
+class CManagerApp : public ISlotPicks, private ISlotKeyActions, private ISlotFiller {
  public:
   // modulePath is the executable whose folder holds the settings files (this program's own path
   // in the real process; tests give a path in a folder of their own). channelPrefix goes before
@@ -34,8 +34,6 @@ class CManagerApp : private ISlotKeyActions, private ISlotFiller {
 
   CManagerApp(const CManagerApp&) = delete;
   CManagerApp& operator=(const CManagerApp&) = delete;
-
-  static CManagerApp* Current();
 
   // Process entry: texts, window class, window (whose creation runs the start-up sequence), shown
   // with showCommand. False when the window could not be created.
@@ -49,12 +47,10 @@ class CManagerApp : private ISlotKeyActions, private ISlotFiller {
   void OnDestroy();
   void OnTimer(UINT_PTR timerId);
 
-  // Fill an empty slot without asking (a pick from a list, a slot brought back): as the keys do
-  // after the user's Yes, then the whole window repaints.
+  // ISlotPicks: fill an empty slot without asking (a pick from a list): as the keys do after
+  // the user's Yes, then the whole window repaints.
   bool FillSlotWithWindow(int slot, HWND window) override;
   bool FillSlotWithCamera(int slot, const tvq::CameraRequest& request) override;
-  bool FillSlotWithDesktop(int slot) override;
-  bool ReplaceSlotWindow(int slot, HWND window) override;
 
   HWND Window() const { return m_window; }
   const std::wstring& IniPath() const { return m_iniPath; }
@@ -94,6 +90,10 @@ class CManagerApp : private ISlotKeyActions, private ISlotFiller {
   // fill by key ends in a question box, which takes the key's release).
   bool AfterFill(int slot, bool filled);
   void SaveAndClearAllSlots();
+
+  // ISlotFiller: the restore's fills, as a pick's.
+  bool FillSlotQuietly(int slot, int kind, const tvq::SourceOpener& open) override;
+  bool ReopenSlotSource(int slot, const tvq::SourceOpener& open) override;
 
   // ISlotKeyActions: what the editing keys start, on this window and this canvas.
   bool FillSlot(int slot, int kind) override;

@@ -87,7 +87,7 @@ int CPreviewMouse::SlotOnStatusLine(HWND window, POINT point) const {
 POINT CPreviewMouse::MenuAnchor(HWND window) const {
   const int slot = m_keys.SelectedSlot();
   const CPreviewGeometry geometry = GeometryOf(window);
-  if (slot >= 0 && slot < m_slots.SlotCount() && m_slots.Kind(slot) != tvq::kEmptySlot &&
+  if (slot >= 0 && slot < m_slots.SlotCount() && !m_slots.IsEmpty(slot) &&
       !geometry.IsEmpty()) {
     // The slot's top-left corner where the preview shows it, else the preview's nearest point.
     const RECT rect = geometry.SlotRect(m_slots.Placement(slot));
@@ -171,12 +171,12 @@ void CPreviewMouse::StorePlacement(HWND window, int slot, const SCIInfo& info) {
 }
 
 bool CPreviewMouse::DraggedSlotIsGone() const {
-  return m_slots.Kind(m_drag.Slot()) == tvq::kEmptySlot;
+  return m_slots.IsEmpty(m_drag.Slot());
 }
 
 void CPreviewMouse::DrawOutline(HWND window, HDC dc, const RECT& client) const {
   const int slot = m_keys.SelectedSlot();
-  if (slot < 0 || slot >= m_slots.SlotCount() || m_slots.Kind(slot) == tvq::kEmptySlot) return;
+  if (slot < 0 || slot >= m_slots.SlotCount() || m_slots.IsEmpty(slot)) return;
   const CPreviewGeometry geometry(client, m_canvas.Width(), m_canvas.Height());
   if (geometry.IsEmpty()) return;
   tvq::UniqueGdiObject brush(CreateSolidBrush(kOutlineColor));

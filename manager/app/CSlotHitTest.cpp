@@ -31,7 +31,7 @@ bool WithinHandles(RECT rect, POINT point, int marginPixels) {
 }
 
 bool CanBeGrabbed(const ISlotTable& slots, int slot) {
-  return slots.Kind(slot) != kEmptySlot && slots.IsActive(slot);
+  return !slots.IsEmpty(slot) && slots.IsActive(slot);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "manager/composition/ISlotTable.h"
+#include "manager/composition/SlotKinds.h"
 
 namespace {
 
@@ -42,13 +43,15 @@ void CSlotKeys::OnKeyDown(UINT virtualKey, bool ctrlDown) {
     case VK_BACK: OnBackspace(); break;
     case VK_DELETE: OnDelete(); break;
     case VK_SPACE: OnSpace(); break;
-    // Filling refuses an occupied slot, and a slot whose menu is open is always occupied.
-    case 'C': m_actions.FillSlot(m_selectedSlot, tvq::kCameraSlot); break;
-    case 'W': m_actions.FillSlot(m_selectedSlot, tvq::kWindowSlot); break;
-    case 'D': m_actions.FillSlot(m_selectedSlot, tvq::kDesktopSlot); break;
     case 'R': m_actions.ClearCanvas(); break;
-    default: break;
+    default: OnFillKey(virtualKey); break;
   }
+}
+
+// Filling refuses an occupied slot, and a slot whose menu is open is always occupied.
+void CSlotKeys::OnFillKey(UINT virtualKey) {
+  const tvq::SlotKindRow* row = tvq::FindSlotKindByKey(virtualKey);
+  if (row != nullptr) m_actions.FillSlot(m_selectedSlot, row->kind);
 }
 
 void CSlotKeys::OnUp(double baseStep) {
@@ -158,5 +161,5 @@ bool CSlotKeys::PickMenuRow(int row) {
 }
 
 bool CSlotKeys::SelectedSlotIsOccupied() const {
-  return m_slots.Kind(m_selectedSlot) != tvq::kEmptySlot;
+  return !m_slots.IsEmpty(m_selectedSlot);
 }

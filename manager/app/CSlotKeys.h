@@ -63,6 +63,7 @@ class CSlotKeys {
   void OnBackspace();
   void OnDelete();
   void OnSpace();
+  void OnFillKey(UINT virtualKey);
   void OnVertical(bool up, double baseStep);
   bool SelectedSlotIsOccupied() const;
 

@@ -1,19 +1,20 @@
 #include "manager/app/CSlotMenu.h"
 
-#include "manager/app/CManagerApp.h"
+#include "manager/app/CSlotKeys.h"
 #include "manager/app/SlotMenuLabels.h"
+#include "manager/composition/CSlots.h"
+#include "manager/composition/ISlotWaits.h"
+#include "manager/composition/SlotKinds.h"
 
 namespace {
 
 // In the words of the status text's key list.
 constexpr wchar_t kCameraMenu[] = L"カメラ";
 constexpr wchar_t kWindowMenu[] = L"ウインドウ";
-constexpr wchar_t kDesktopItem[] = L"デスクトップ";
 constexpr wchar_t kNoCamera[] = L"（選べるカメラがありません）";
 constexpr wchar_t kNoWindow[] = L"（選べるウインドウがありません）";
 constexpr wchar_t kPauseItem[] = L"映像の一時停止\tSPACE";
 constexpr wchar_t kResumeItem[] = L"入力再開\tSPACE";
-constexpr wchar_t kCameraSettingsItem[] = L"カメラの設定...";
 constexpr const wchar_t* kEditRows[CSlotKeys::kMenuRowCount] = {
     L"移動", L"サイズ", L"トリム（上左）", L"トリム（下右）", L"キャプチャレート"};
 constexpr wchar_t kRefreshItem[] = L"映像のリフレッシュ\tR";
@@ -49,28 +50,26 @@ std::wstring SlotNumber(int slot) { return std::to_wstring(slot + 1); }
 
 }  // namespace
 
-CSlotMenu::CSlotMenu(CManagerApp& app) : m_app(app) {}
+CSlotMenu::CSlotMenu(CSlots& slots, CSlotKeys& keys, const ISlotWaits& waits,
+                     ISlotPicks& picks)
+    : m_slots(slots), m_keys(keys), m_waits(waits), m_picks(picks) {}
 
-void CSlotMenu::Open(HWND window, int slot, POINT screen) {
+bool CSlotMenu::Open(HWND window, int slot, POINT screen) {
   ClearNotice();
-  CSlots& slots = m_app.Slots();
-  if (slot < 0 || slot >= slots.SlotCount() || slot != m_app.Keys().SelectedSlot()) return;
-  tvq::UniqueMenu menu = slots.Kind(slot) == tvq::kEmptySlot ? BuildEmptySlotMenu(window, slot)
-                                                               : BuildOccupiedSlotMenu(slot);
-  if (!menu) return;
+  if (slot < 0 || slot >= m_slots.SlotCount() || slot != m_keys.SelectedSlot()) return false;
+  tvq::UniqueMenu menu = m_slots.IsEmpty(slot) ? BuildEmptySlotMenu(window, slot)
+                                               : BuildOccupiedSlotMenu(slot);
+  if (!menu) return false;
   // TPM_RETURNCMD hands the pick back here instead of posting WM_COMMAND, so it is carried out
   // for this slot with the lists the menu was built from.
   const UINT command = static_cast<UINT>(
       TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, screen.x,
                      screen.y, 0, window, nullptr));
   menu.Reset();
-  if (command != kNoCommand) {
-    Carry(slot, command);
-    // As after a key release: the status text and the outline show what the pick changed.
-    m_app.MainWindow().RepaintAll();
-  }
+  if (command != kNoCommand) Carry(slot, command);
   m_cameras.clear();
   m_windows.clear();
+  return command != kNoCommand;
 }
 
 tvq::UniqueMenu CSlotMenu::BuildEmptySlotMenu(HWND window, int slot) {
@@ -86,9 +85,14 @@ tvq::UniqueMenu CSlotMenu::BuildEmptySlotMenu(HWND window, int slot) {
   AppendSubmenu(menu.Get(),
                 ListMenu(tvq::WindowMenuLabels(m_windows), kWindowFirst, kListEnd, kNoWindow),
                 kWindowMenu);
-  AppendMenuW(menu.Get(), MF_STRING, kDesktop, kDesktopItem);
+  const std::vector<tvq::SlotKindRow>& kinds = tvq::SlotKinds();
+  for (size_t row = 0; row < kinds.size() && kKindFirst + row < kEditFirst; ++row) {
+    if (kinds[row].menuItem != nullptr) {
+      AppendMenuW(menu.Get(), MF_STRING, kKindFirst + row, kinds[row].menuItem);
+    }
+  }
   // A slot brought back at start-up may wait for its source; Delete forgets it.
-  if (m_app.Waits().WaitingFor(slot) != nullptr) {
+  if (m_waits.WaitingFor(slot) != nullptr) {
     AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
     AppendMenuW(menu.Get(), MF_STRING, kEmpty, kStopWaitingItem);
   }
@@ -99,13 +103,13 @@ tvq::UniqueMenu CSlotMenu::BuildOccupiedSlotMenu(int slot) {
   tvq::UniqueMenu menu(CreatePopupMenu());
   if (!menu) return menu;
   HMENU m = menu.Get();
-  CSlots& slots = m_app.Slots();
-  const CSlotKeys& keys = m_app.Keys();
-  AppendMenuW(m, MF_STRING, kPause, slots.IsActive(slot) ? kPauseItem : kResumeItem);
-  if (slots.Kind(slot) == tvq::kCameraSlot) {
+  const CSlotKeys& keys = m_keys;
+  AppendMenuW(m, MF_STRING, kPause, m_slots.IsActive(slot) ? kPauseItem : kResumeItem);
+  const tvq::SlotKindRow* kind = tvq::FindSlotKind(m_slots.Kind(slot));
+  const ICaptureSource* source = m_slots.Source(slot);
+  if (kind != nullptr && kind->settingsItem != nullptr && source != nullptr) {
     // A device without pages would only answer with error boxes.
-    AppendMenuW(m, EnabledIf(slots.Camera(slot).HasPropertyPages()), kCameraSettings,
-                kCameraSettingsItem);
+    AppendMenuW(m, EnabledIf(source->HasSettings()), kSourceSettings, kind->settingsItem);
   }
   AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
   for (int row = 0; row < CSlotKeys::kMenuRowCount; ++row) {
@@ -137,7 +141,10 @@ void CSlotMenu::Carry(int slot, UINT command) {
   } else if (command >= kCameraFirst) {
     PickCamera(slot, command - kCameraFirst);
   } else if (command >= kEditFirst) {
-    m_app.Keys().PickMenuRow(static_cast<int>(command - kEditFirst));
+    m_keys.PickMenuRow(static_cast<int>(command - kEditFirst));
+  } else if (command >= kKindFirst) {
+    const std::vector<tvq::SlotKindRow>& kinds = tvq::SlotKinds();
+    if (command - kKindFirst < kinds.size()) Press(kinds[command - kKindFirst].fillKey);
   } else {
     CarryKeyCommand(slot, command);
   }
@@ -146,14 +153,15 @@ void CSlotMenu::Carry(int slot, UINT command) {
 void CSlotMenu::CarryKeyCommand(int slot, UINT command) {
   switch (command) {
     case kPause: Press(VK_SPACE); break;
-    case kCameraSettings: m_app.Slots().Camera(slot).ShowPropertyPages(); break;
+    case kSourceSettings:
+      if (ICaptureSource* source = m_slots.Source(slot)) source->ShowSettings();
+      break;
     case kRefresh: Press('R'); break;
     case kCloseEditing:
       // Backspace leaves the picked row first, then the menu.
-      for (int i = 0; i < 2 && m_app.Keys().IsMenuOpen(); ++i) Press(VK_BACK);
+      for (int i = 0; i < 2 && m_keys.IsMenuOpen(); ++i) Press(VK_BACK);
       break;
     case kEmpty: Press(VK_DELETE); break;
-    case kDesktop: Press('D'); break;
     default: break;
   }
 }
@@ -165,7 +173,7 @@ void CSlotMenu::PickCamera(int slot, size_t index) {
   tvq::CameraRequest request;
   request.devicePath = device.devicePath;
   request.friendlyName = device.friendlyName;
-  if (!m_app.FillSlotWithCamera(slot, request)) {
+  if (!m_picks.FillSlotWithCamera(slot, request)) {
     Tell(L"カメラ「" + device.friendlyName + L"」を開けなかったため、スロット " +
          SlotNumber(slot) + L" には入力しませんでした");
   }
@@ -180,13 +188,13 @@ void CSlotMenu::PickWindow(int slot, size_t index) {
          L" には入力しませんでした");
     return;
   }
-  if (!m_app.FillSlotWithWindow(slot, chosen.window)) {
+  if (!m_picks.FillSlotWithWindow(slot, chosen.window)) {
     Tell(L"ウインドウ「" + chosen.title + L"」をスロット " + SlotNumber(slot) +
          L" に入力できませんでした");
   }
 }
 
 // The menu's slot is the selected one: the key acts on it.
-void CSlotMenu::Press(UINT virtualKey) { m_app.Keys().OnKeyDown(virtualKey, false); }
+void CSlotMenu::Press(UINT virtualKey) { m_keys.OnKeyDown(virtualKey, false); }
 
 void CSlotMenu::Tell(const std::wstring& text) { m_notice = kNoticeHeading + text + L"\n"; }

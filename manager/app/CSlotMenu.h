@@ -6,16 +6,31 @@
 #include <vector>
 
 #include "common/Lifetime.h"
+#include "manager/capture/CameraRequest.h"
 #include "manager/capture/VideoDevices.h"
 #include "manager/capture/WindowCandidates.h"
 
-class CManagerApp;
+class CSlotKeys;
+class CSlots;
+class ISlotWaits;
+
+// The fills a pick from a menu list asks for: without a question, as the keys do after the
+// user's Yes.
+class ISlotPicks {
+ public:
+  virtual bool FillSlotWithCamera(int slot, const tvq::CameraRequest& request) = 0;
+  virtual bool FillSlotWithWindow(int slot, HWND window) = 0;
+
+ protected:
+  ~ISlotPicks() = default;
+};
 
 // A slot's menu in the Manager's window, opened by a right click or from the keyboard. An empty
 // slot's menu offers the cameras and windows by name and the desktop; picking one fills the
 // slot without any question, as the keys do after the user's Yes. An occupied slot's menu
 // offers what the editing keys do (pause, the editing rows, refresh, empty), each exactly as its
-// key does it, and a camera's property pages.
+// key does it, and the source's own settings where its kind has them (a camera's property
+// pages). Which entries a kind adds is read from the table of kinds.
 //
 // The menu's slot is always the selected one, so the keys' own code carries out what they have
 // in common. Beside the keys, not instead of them: the questions of C and W stay as they were.
@@ -24,14 +39,14 @@ class CManagerApp;
 // on, so the lists the menu shows are kept until the pick is carried out.
 class CSlotMenu {
  public:
-  explicit CSlotMenu(CManagerApp& app);
+  CSlotMenu(CSlots& slots, CSlotKeys& keys, const ISlotWaits& waits, ISlotPicks& picks);
 
   CSlotMenu(const CSlotMenu&) = delete;
   CSlotMenu& operator=(const CSlotMenu&) = delete;
 
   // Shows slot's menu at the screen point and carries out the pick. slot must be the selected
-  // slot; anything else is ignored.
-  void Open(HWND window, int slot, POINT screen);
+  // slot; anything else is ignored. True when something was picked: the window repaints.
+  bool Open(HWND window, int slot, POINT screen);
 
   // What the last pick could not do, with its heading, to be shown below the status text; empty
   // when there is nothing to say. Cleared when a menu opens and by the window on any key.
@@ -42,11 +57,11 @@ class CSlotMenu {
   enum Command : UINT {
     kNoCommand = 0,
     kPause = 1,
-    kCameraSettings,
+    kSourceSettings,
     kRefresh,
     kCloseEditing,
     kEmpty,
-    kDesktop,
+    kKindFirst = 0x80,  // + the row in the table of kinds whose entry fills with its key
     kEditFirst = 0x100,  // + the editing menu's row
     kCameraFirst = 0x1000,  // + the index in m_cameras
     kWindowFirst = 0x2000,  // + the index in m_windows
@@ -63,7 +78,10 @@ class CSlotMenu {
   void Press(UINT virtualKey);
   void Tell(const std::wstring& text);
 
-  CManagerApp& m_app;
+  CSlots& m_slots;
+  CSlotKeys& m_keys;
+  const ISlotWaits& m_waits;
+  ISlotPicks& m_picks;
   // What the open menu lists, in its order.
   std::vector<tvq::VideoDevice> m_cameras;
   std::vector<tvq::WindowCandidate> m_windows;

@@ -7,6 +7,7 @@
 #include "manager/app/CSlotKeys.h"
 #include "manager/composition/ISlotTable.h"
 #include "manager/composition/ISlotWaits.h"
+#include "manager/composition/SlotKinds.h"
 #include "manager/composition/SlotLayout.h"
 
 namespace {
@@ -19,8 +20,7 @@ constexpr wchar_t kHeading[] = L"【ステータス】\n";
 constexpr wchar_t kOutputLine[] = L"%d×%d（%2.2ffps）\n";
 constexpr wchar_t kSlotListHeading[] = L"----\n【入力映像】\n";
 constexpr wchar_t kSlotHead[] = L"%ls%3d. ";
-constexpr wchar_t kEmptySlot[] = L"（未設定）\n";
-constexpr wchar_t kDesktopName[] = L"デスクトップ";
+constexpr wchar_t kNoSourceText[] = L"（未設定）\n";
 constexpr wchar_t kDetailLine[] =
     L"　　　《%ls／Dev(%ls)／Pos(x:%d,y:%d)／Size(w:%d/h:%d)／Trim(l:%d,t:%d,r:%d,b:%d)／"
     L"Fps(%.1f)》";
@@ -31,7 +31,11 @@ constexpr wchar_t kWaitingState[] = L"待機中";
 constexpr wchar_t kWaitingLine[] = L"　　　《%ls／Dev(%ls)》";
 constexpr wchar_t kUsageHeading[] = L"----\n【使い方】\n";
 
-constexpr const wchar_t* kKindNames[] = {L"", L"Camera", L"Window", L"Desktop"};
+// The kind as the detail line names it: its record name.
+const wchar_t* KindName(int kind) {
+  const tvq::SlotKindRow* row = tvq::FindSlotKind(kind);
+  return row != nullptr ? row->recordName : L"";
+}
 
 struct MenuRow {
   const wchar_t* prefix;
@@ -106,20 +110,22 @@ void CStatusText::AppendSlot(int slot, int canvasWidth, int canvasHeight,
   const bool selected = slot == keys.SelectedSlot();
   const wchar_t* mark = !selected ? kBlankMark : keys.IsMenuOpen() ? kPickedMark : kSelectedMark;
   AppendFormatted(kSlotHead, mark, slot + 1);
-  switch (slots.Kind(slot)) {
-    case tvq::kCameraSlot:
-    case tvq::kWindowSlot: Append(slots.SourceName(slot)); break;
-    case tvq::kDesktopSlot: Append(kDesktopName); break;
-    default:
-      if (waiting == nullptr) {
-        Append(kEmptySlot);
-      } else {
-        Append(waiting->Name());
-        Append(L"\n");
-        AppendFormatted(kWaitingLine, kWaitingState, kKindNames[waiting->kind]);
-        Append(L"\n");
-      }
-      return;
+  const tvq::SlotKindRow* row = tvq::FindSlotKind(slots.Kind(slot));
+  if (row == nullptr) {
+    if (waiting == nullptr) {
+      Append(kNoSourceText);
+    } else {
+      Append(tvq::RecordedName(*waiting));
+      Append(L"\n");
+      AppendFormatted(kWaitingLine, kWaitingState, KindName(waiting->kind));
+      Append(L"\n");
+    }
+    return;
+  }
+  if (row->fixedName != nullptr) {
+    Append(row->fixedName);
+  } else {
+    Append(slots.SourceName(slot));
   }
   Append(L"\n");
   AppendDetailLine(slot, canvasWidth, canvasHeight, slots, waiting != nullptr);
@@ -134,7 +140,7 @@ void CStatusText::AppendDetailLine(int slot, int canvasWidth, int canvasHeight,
   const wchar_t* state =
       waiting ? kWaitingState : slots.IsActive(slot) ? kActiveState : kPausedState;
   AppendFormatted(kDetailLine, state,
-                  kKindNames[slots.Kind(slot)], place.x, place.y, place.width, place.height,
+                  KindName(slots.Kind(slot)), place.x, place.y, place.width, place.height,
                   static_cast<int>(info.TrimLeft), static_cast<int>(info.TrimTop),
                   static_cast<int>(info.TrimRight), static_cast<int>(info.TrimBottom),
                   info.CapturePerSecond);

@@ -184,11 +184,8 @@ void CPlacementFiles::WritePlacement(int kind, const std::wstring& section,
 }
 
 std::wstring CPlacementFiles::FileOf(int kind) const {
-  switch (kind) {
-    case kCameraSlot: return SettingsPath(m_modulePath, kCameraFileName);
-    case kWindowSlot: return SettingsPath(m_modulePath, kWindowFileName);
-    default: return SettingsPath(m_modulePath, kDesktopFileName);
-  }
+  const SlotKindRow* row = FindSlotKind(kind);
+  return SettingsPath(m_modulePath, row != nullptr ? row->placementFile : kDesktopFileName);
 }
 
 }  // namespace tvq

@@ -6,6 +6,7 @@
 #include "channel/ChannelNames.h"
 #include "channel/FrameGeometry.h"
 #include "manager/composition/SCIInfo.h"
+#include "manager/composition/SlotKinds.h"
 #include "manager/composition/SlotServices.h"
 
 // The Manager's ini files and registry record. Every file lies in the Manager's own directory;
@@ -14,9 +15,6 @@
 namespace tvq {
 
 inline constexpr const wchar_t* kSettingsFileName = L"Tessavue.ini";
-inline constexpr const wchar_t* kCameraFileName = L"TVQ_CaptureVideo.ini";
-inline constexpr const wchar_t* kWindowFileName = L"TVQ_CaptureWindow.ini";
-inline constexpr const wchar_t* kDesktopFileName = L"TVQ_CaptureDesktop.ini";
 
 inline constexpr const wchar_t* kManagerPathValue = L"TVQManagerPath";
 

@@ -10,6 +10,7 @@
 #include "manager/capture/CrossbarRouter.h"
 #include "manager/capture/DeviceChooser.h"
 #include "manager/capture/FrameBuffer.h"
+#include "manager/capture/ICaptureSource.h"
 #include "manager/capture/MessageBoxFn.h"
 
 // A video capture device as a capture source. Select lets the user choose the device (and the
@@ -21,7 +22,7 @@
 // Threads: Select, Capture and ReleaseGraph run on the GUI thread, whose COM apartment every
 // camera object initialises for its lifetime. The graph's streaming threads meet this object only
 // through the grabber's buffered copy, which the grabber guards with its own lock.
-class CCaptureVideo {
+class CCaptureVideo : public ICaptureSource {
  public:
   CCaptureVideo() = default;
   ~CCaptureVideo();
@@ -45,7 +46,7 @@ class CCaptureVideo {
   // Copies the latest sample into the picture; a sample shorter than one whole picture of the
   // connected format is skipped and the previous frame drawn again. False only when nothing is
   // selected.
-  bool Capture();
+  bool Capture() override;
   // Back to the unselected state; harmless when nothing is held. While a Select of this object
   // waits for an answer it does nothing: that Select releases what it built if it fails.
   void ReleaseGraph();
@@ -68,7 +69,7 @@ class CCaptureVideo {
     return tvq::CrossbarRouter::PhysicalTypeName(type);
   }
 
-  CImage& Picture() { return picture; }
+  CImage& Picture() override { return picture; }
   const CImage& Picture() const { return picture; }
   const wchar_t* FriendlyName() const { return m_device.FriendlyName(); }
   const wchar_t* Description() const { return m_device.Description(); }
@@ -76,6 +77,13 @@ class CCaptureVideo {
   // The settings section of the device: its DevicePath, or its FriendlyName when it has none.
   const wchar_t* SectionName() const { return m_device.SectionName(); }
   const wchar_t* DisplayName() const { return m_device.FriendlyName(); }
+
+  // ICaptureSource
+  const wchar_t* Name() const override { return m_device.FriendlyName(); }
+  const wchar_t* Section() const override { return m_device.SectionName(); }
+  void Release() override { ReleaseGraph(); }
+  bool HasSettings() const override { return HasPropertyPages(); }
+  bool ShowSettings() override { return ShowPropertyPages(); }
 
   // Whether the running device or one of its pins has property pages.
   bool HasPropertyPages() const;
@@ -93,7 +101,9 @@ class CCaptureVideo {
   const tvq::FrameBuffer& Frame() const { return m_frameBuffer; }
 
   // Where questions and errors go; the Manager keeps the default (real boxes without owner).
-  void SetMessageBox(tvq::MessageBoxFn messageBox) { m_prompt.SetMessageBox(std::move(messageBox)); }
+  void SetMessageBox(tvq::MessageBoxFn messageBox) {
+    m_prompt.SetMessageBox(std::move(messageBox));
+  }
 
  private:
   bool BuildGraph();

@@ -42,6 +42,9 @@ bool CCaptureWindow::Attach(HWND window) {
 bool CCaptureWindow::Choose(HWND window) {
   m_window = window;
   ReadTitle();
+  const tvq::WindowCandidate described = tvq::DescribeWindow(window);
+  m_className = described.className;
+  m_executable = described.executable;
   RECT rect = {};
   GetWindowRect(m_window, &rect);
   picture.Destroy();

@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
+#include <string>
 #include <utility>
 
 #include "manager/capture/CImage.h"
+#include "manager/capture/ICaptureSource.h"
 #include "manager/capture/MessageBoxFn.h"
 
 // One top-level window as a capture source: the user picks it from the visible windows in Z
@@ -12,7 +14,7 @@
 //
 // Threads: the GUI thread only. The window usually belongs to another process and may vanish
 // between any two calls.
-class CCaptureWindow {
+class CCaptureWindow : public ICaptureSource {
  public:
   static constexpr int kTitleUnits = 1024;
 
@@ -31,15 +33,26 @@ class CCaptureWindow {
   bool Attach(HWND window);
   // Copies the window into the picture at its current size and rereads its title; false (and
   // nothing changed) once the window no longer exists.
-  bool Capture();
+  bool Capture() override;
 
-  CImage& Picture() { return picture; }
+  CImage& Picture() override { return picture; }
   const CImage& Picture() const { return picture; }
   HWND Window() const { return m_window; }
   // The title as last read: when chosen and after every capture.
   const wchar_t* Title() const { return m_title; }
   const wchar_t* SectionName() const { return m_title; }
   const wchar_t* DisplayName() const { return m_title; }
+  // What told the window apart from others of its title when it was chosen: they are still
+  // known after the window closed.
+  const std::wstring& ClassName() const { return m_className; }
+  const std::wstring& Executable() const { return m_executable; }
+
+  // ICaptureSource
+  const wchar_t* Name() const override { return m_title; }
+  // A window is saved under the title it has now: it is reread on every capture.
+  const wchar_t* Section() const override { return m_title; }
+  bool IsGone() const override { return m_window != nullptr && !IsWindow(m_window); }
+  HWND CapturedWindow() const override { return m_window; }
   bool IsSelecting() const { return m_selecting; }
 
   // Where questions go; the Manager keeps the default (real boxes without owner).
@@ -53,6 +66,8 @@ class CCaptureWindow {
 
   HWND m_window = nullptr;
   wchar_t m_title[kTitleUnits] = {};
+  std::wstring m_className;
+  std::wstring m_executable;
   CImage picture;
 
   tvq::MessageBoxFn m_messageBox = &tvq::ShowOwnerlessMessageBox;

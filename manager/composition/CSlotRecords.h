@@ -7,7 +7,8 @@
 // The slots' records in the settings file: one section per slot ("Slot1" for the first, as the
 // status text numbers them) with readable keys, so that a user can see and edit what comes back
 // at the next start. Written through the profile-string calls like every other setting; a slot
-// that holds nothing has no section at all.
+// that holds nothing has no section at all. Which keys a record has is its kind's business (the
+// table of kinds); this class only keeps them in the file.
 //
 // Threads: the GUI thread only.
 class CSlotRecords {
@@ -27,11 +28,5 @@ class CSlotRecords {
   static constexpr int kTextUnits = 1024;
 
  private:
-  std::wstring ReadText(const wchar_t* section, const wchar_t* key) const;
-  long ReadNumber(const wchar_t* section, const wchar_t* key, long defaultValue) const;
-  void WriteText(const wchar_t* section, const wchar_t* key, const std::wstring& value) const;
-  void ReadCamera(const wchar_t* section, tvq::CameraRequest& camera) const;
-  void WriteCamera(const wchar_t* section, const tvq::CameraRequest& camera) const;
-
   std::wstring m_iniPath;
 };

@@ -10,18 +10,18 @@
 #include "manager/composition/CSlotRecords.h"
 #include "manager/composition/CSlots.h"
 #include "manager/composition/ISlotWaits.h"
+#include "manager/composition/SlotKinds.h"
 #include "manager/composition/SlotServices.h"
 
 // The fills a restore starts: no question, no property page, and everything after the choice as
 // after the keys' Yes (placement, capture timer, status text).
 class ISlotFiller {
  public:
-  virtual bool FillSlotWithDesktop(int slot) = 0;
-  virtual bool FillSlotWithWindow(int slot, HWND window) = 0;
-  virtual bool FillSlotWithCamera(int slot, const tvq::CameraRequest& request) = 0;
-  // An occupied window slot whose window closed takes this one in its place. Its picture is made
-  // anew, so the slot has to be drawn again as after a fill.
-  virtual bool ReplaceSlotWindow(int slot, HWND window) = 0;
+  // Fills the empty slot with a source of kind that open opens on the slot's object.
+  virtual bool FillSlotQuietly(int slot, int kind, const tvq::SourceOpener& open) = 0;
+  // An occupied slot whose source went away takes the one open opens in its place. Its picture
+  // is made anew, so the slot has to be drawn again as after a fill.
+  virtual bool ReopenSlotSource(int slot, const tvq::SourceOpener& open) = 0;
 
  protected:
   ~ISlotFiller() = default;
@@ -34,7 +34,9 @@ class ISlotFiller {
 //
 // Threads: the GUI thread only: start-up, the waiting timer, slot changes and shut-down arrive
 // as messages of the main window, one at a time.
-class CSlotRestore : public ISlotObserver, public ISlotWaits {
+class CSlotRestore : public ISlotObserver,
+                     public ISlotWaits,
+                     private tvq::ISlotReopening {
  public:
   CSlotRestore(CSlots& slots, ISlotFiller& filler) : m_slots(slots), m_filler(filler) {}
 
@@ -64,24 +66,19 @@ class CSlotRestore : public ISlotObserver, public ISlotWaits {
   static constexpr unsigned int kPollIntervalMs = 1000;
 
  private:
-  // The window of a window slot, with what told it apart when the slot was filled: the window
-  // may be gone by the time the slot is recorded.
-  struct WindowIdentity {
-    HWND window = nullptr;
-    std::wstring className;
-    std::wstring executable;
-  };
-
   void Bring(int slot, const tvq::SlotRecord& record);
   bool TryFill(int slot, const tvq::SlotRecord& record);
   bool MayStillCome(const tvq::SlotRecord& record);
-  bool ReattachClosedWindow(int slot, const tvq::SlotRecord& record);
-  bool WatchClosedWindows();
+  bool Reattach(int slot, const tvq::SlotRecord& record);
+  bool WatchGoneSources();
   tvq::SlotRecord Describe(int slot) const;
-  void RememberWindow(int slot);
-  std::vector<HWND> TakenWindows() const;
-  const std::vector<tvq::VideoDevice>& Devices();
   bool IsSlot(int slot) const { return slot >= 0 && slot < static_cast<int>(m_waiting.size()); }
+
+  // tvq::ISlotReopening, for the rows of the table of kinds.
+  bool FillSlotQuietly(int slot, int kind, const tvq::SourceOpener& open) override;
+  bool ReopenSlotSource(int slot, const tvq::SourceOpener& open) override;
+  std::vector<HWND> TakenWindows() const override;
+  const std::vector<tvq::VideoDevice>& Devices() override;
 
   CSlots& m_slots;
   ISlotFiller& m_filler;
@@ -91,7 +88,6 @@ class CSlotRestore : public ISlotObserver, public ISlotWaits {
   // Fills made here bring back what the records already say: they are not written again.
   bool m_restoring = false;
   std::vector<std::optional<tvq::SlotRecord>> m_waiting;
-  std::vector<WindowIdentity> m_windows;
   // Listed at most once per start-up or poll, and only when a camera is looked for.
   std::optional<std::vector<tvq::VideoDevice>> m_devices;
 };

@@ -24,64 +24,53 @@ bool CSlots::Reset(int count) {
 }
 
 bool CSlots::Fill(int slot, int kind) {
-  return FillUsing(slot, kind, [this, slot, kind] { return SelectSource(slot, kind); });
+  const tvq::SlotKindRow* row = tvq::FindSlotKind(kind);
+  return row != nullptr && FillQuietly(slot, kind, row->choose);
 }
 
 bool CSlots::FillWithWindow(int slot, HWND window) {
-  return FillUsing(slot, tvq::kWindowSlot,
-                   [this, slot, window] { return m_windows[slot].Attach(window); });
+  return FillQuietly(slot, tvq::kWindowSlot, [window](ICaptureSource& source) {
+    return static_cast<CCaptureWindow&>(source).Attach(window);
+  });
 }
 
 bool CSlots::FillWithCamera(int slot, const tvq::CameraRequest& request) {
-  return FillUsing(slot, tvq::kCameraSlot,
-                   [this, slot, &request] { return m_cameras[slot].Open(request); });
+  return FillQuietly(slot, tvq::kCameraSlot, [&request](ICaptureSource& source) {
+    return static_cast<CCaptureVideo&>(source).Open(request);
+  });
 }
 
-bool CSlots::FillUsing(int slot, int kind, const std::function<bool()>& choose) {
+bool CSlots::FillQuietly(int slot, int kind, const tvq::SourceOpener& open) {
   if (!IsSlot(slot) || m_kinds[slot] != tvq::kEmptySlot || m_filling[slot]) return false;
+  ICaptureSource* source = SourceOf(slot, kind);
+  if (source == nullptr) return false;
   m_filling[slot] = true;
-  const bool chosen = choose();
+  const bool chosen = open(*source);
   m_filling[slot] = false;
   if (!chosen) return false;
   // The window may have been closed while the user was choosing: the slot would then be filled
   // after its last save.
   if (!m_timers.CanRunTimers()) {
-    if (kind == tvq::kCameraSlot) m_cameras[slot].ReleaseGraph();
+    source->Release();
     return false;
   }
-  const std::wstring section = SectionOf(slot, kind);
-  m_placements[slot] = m_store.ReadPlacement(kind, section, tvq::DefaultCaptureRate(kind));
   m_kinds[slot] = kind;
+  m_placements[slot] = m_store.ReadPlacement(kind, SectionOf(slot), tvq::DefaultCaptureRate(kind));
   m_active[slot] = true;
   m_timers.StartCaptureTimer(slot, CaptureIntervalMs(slot));
   Notify(slot);
   return true;
 }
 
-bool CSlots::SelectSource(int slot, int kind) {
-  switch (kind) {
-    case tvq::kDesktopSlot:
-      m_desktops[slot].Select();
-      return true;
-    case tvq::kWindowSlot:
-      return m_windows[slot].Select();
-    case tvq::kCameraSlot:
-      if (m_cameras[slot].Select()) return true;
-      m_cameras[slot].ReleaseGraph();
-      return false;
-    default:
-      return false;
-  }
-}
-
 bool CSlots::SaveAndClear(int slot) {
-  if (!IsSlot(slot) || m_kinds[slot] == tvq::kEmptySlot) return false;
+  ICaptureSource* source = IsSlot(slot) ? Source(slot) : nullptr;
+  if (source == nullptr) return false;
   const int kind = m_kinds[slot];
   m_timers.StopCaptureTimer(slot);
   // A window is saved under the title it has now: its source rereads it on every capture.
-  m_store.WritePlacement(kind, SectionOf(slot, kind), m_placements[slot],
+  m_store.WritePlacement(kind, SectionOf(slot), m_placements[slot],
                          kind == tvq::kCameraSlot ? m_cameras[slot].FriendlyName() : nullptr);
-  if (kind == tvq::kCameraSlot) m_cameras[slot].ReleaseGraph();
+  source->Release();
   m_kinds[slot] = tvq::kEmptySlot;
   m_active[slot] = false;
   Notify(slot);
@@ -100,13 +89,10 @@ void CSlots::Notify(int slot) {
 }
 
 bool CSlots::CaptureTick(int slot) {
-  if (!IsSlot(slot) || !m_active[slot]) return false;
-  switch (m_kinds[slot]) {
-    case tvq::kCameraSlot: m_cameras[slot].Capture(); return true;
-    case tvq::kWindowSlot: m_windows[slot].Capture(); return true;
-    case tvq::kDesktopSlot: m_desktops[slot].Capture(); return true;
-    default: return false;
-  }
+  ICaptureSource* source = IsSlot(slot) && m_active[slot] ? Source(slot) : nullptr;
+  if (source == nullptr) return false;
+  source->Capture();
+  return true;
 }
 
 void CSlots::RestartCaptureTimer(int slot) {
@@ -122,20 +108,30 @@ unsigned int CSlots::CaptureIntervalMs(int slot) const {
 }
 
 CImage* CSlots::Picture(int slot) {
-  if (!m_active[slot]) return nullptr;
-  switch (m_kinds[slot]) {
-    case tvq::kCameraSlot: return &m_cameras[slot].Picture();
-    case tvq::kWindowSlot: return &m_windows[slot].Picture();
-    case tvq::kDesktopSlot: return &m_desktops[slot].Picture();
-    default: return nullptr;
-  }
+  ICaptureSource* source = m_active[slot] ? Source(slot) : nullptr;
+  return source != nullptr ? &source->Picture() : nullptr;
 }
 
 std::wstring CSlots::SourceName(int slot) const {
-  switch (m_kinds[slot]) {
-    case tvq::kCameraSlot: return m_cameras[slot].FriendlyName();
-    case tvq::kWindowSlot: return m_windows[slot].Title();
-    default: return std::wstring();
+  const ICaptureSource* source = Source(slot);
+  const tvq::SlotKindRow* row = tvq::FindSlotKind(m_kinds[slot]);
+  // A kind with one name for all its sources (the desktop) names none of them here.
+  if (source == nullptr || row == nullptr || row->fixedName != nullptr) return std::wstring();
+  return source->Name();
+}
+
+ICaptureSource* CSlots::Source(int slot) { return SourceOf(slot, m_kinds[slot]); }
+
+const ICaptureSource* CSlots::Source(int slot) const {
+  return const_cast<CSlots*>(this)->SourceOf(slot, m_kinds[slot]);
+}
+
+ICaptureSource* CSlots::SourceOf(int slot, int kind) {
+  switch (kind) {
+    case tvq::kCameraSlot: return &m_cameras[slot];
+    case tvq::kWindowSlot: return &m_windows[slot];
+    case tvq::kDesktopSlot: return &m_desktops[slot];
+    default: return nullptr;
   }
 }
 
@@ -152,10 +148,7 @@ std::wstring CSlots::SafeSectionName(const wchar_t* name) {
   return section;
 }
 
-std::wstring CSlots::SectionOf(int slot, int kind) const {
-  switch (kind) {
-    case tvq::kCameraSlot: return SafeSectionName(m_cameras[slot].SectionName());
-    case tvq::kWindowSlot: return SafeSectionName(m_windows[slot].SectionName());
-    default: return SafeSectionName(CCaptureDesktop::SectionName());
-  }
+std::wstring CSlots::SectionOf(int slot) const {
+  const ICaptureSource* source = Source(slot);
+  return SafeSectionName(source != nullptr ? source->Section() : nullptr);
 }

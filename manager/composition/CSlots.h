@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 
 #include "manager/capture/CCaptureDesktop.h"
@@ -11,6 +10,7 @@
 #include "manager/composition/CExArray.h"
 #include "manager/composition/ISlotTable.h"
 #include "manager/composition/SCIInfo.h"
+#include "manager/composition/SlotKinds.h"
 #include "manager/composition/SlotServices.h"
 
 // The numbered slots: what each holds, whether it runs, where it is placed, and one source object
@@ -39,6 +39,8 @@ class CSlots : public ISlotTable {
   // camera that is not there or does not start, fills nothing.
   bool FillWithWindow(int slot, HWND window);
   bool FillWithCamera(int slot, const tvq::CameraRequest& request);
+  // Fill without asking, for any kind: open opens the slot's source object of that kind.
+  bool FillQuietly(int slot, int kind, const tvq::SourceOpener& open);
   // Stops the capture timer, saves the placement under the source's section, releases a camera's
   // graph and empties the slot. False for an empty slot.
   bool SaveAndClear(int slot);
@@ -68,6 +70,10 @@ class CSlots : public ISlotTable {
   CImage* Picture(int slot) override;
   std::wstring SourceName(int slot) const override;
 
+  // What the slot holds; null for an empty slot. The one place that maps a kind to its array.
+  ICaptureSource* Source(int slot);
+  const ICaptureSource* Source(int slot) const;
+
   CCaptureVideo& Camera(int slot) { return m_cameras[slot]; }
   CCaptureWindow& WindowSource(int slot) { return m_windows[slot]; }
   CCaptureDesktop& Desktop(int slot) { return m_desktops[slot]; }
@@ -76,11 +82,10 @@ class CSlots : public ISlotTable {
 
  private:
   bool IsSlot(int slot) const { return slot >= 0 && slot < SlotCount(); }
-  bool SelectSource(int slot, int kind);
-  // Fill's steps around choosing: choose() picks the source of the slot's object of that kind.
-  bool FillUsing(int slot, int kind, const std::function<bool()>& choose);
+  // The slot's source object of the given kind, whatever the slot holds now; null for no kind.
+  ICaptureSource* SourceOf(int slot, int kind);
   // The section the slot's current source is saved under.
-  std::wstring SectionOf(int slot, int kind) const;
+  std::wstring SectionOf(int slot) const;
   void Notify(int slot);
 
   CExArray<CCaptureVideo> m_cameras;

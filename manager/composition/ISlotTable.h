@@ -35,6 +35,7 @@ class ISlotTable {
   virtual int SlotCount() const = 0;
   // A tvq::SlotKind value.
   virtual int Kind(int slot) const = 0;
+  bool IsEmpty(int slot) const { return Kind(slot) == tvq::kEmptySlot; }
   virtual bool IsActive(int slot) const = 0;
   virtual void SetActive(int slot, bool active) = 0;
   virtual SCIInfo& Placement(int slot) = 0;

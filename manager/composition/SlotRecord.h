@@ -3,14 +3,15 @@
 #include <string>
 
 #include "manager/capture/CameraRequest.h"
-#include "manager/composition/ISlotTable.h"
 
 namespace tvq {
 
 // What a slot held when it was last recorded: enough to find the same source again at the next
-// start. Only the fields of its kind mean anything.
+// start. Only the fields of its kind mean anything; the kind's row in the table of kinds
+// (SlotKinds.h) reads, writes, describes and reopens them.
 struct SlotRecord {
-  int kind = kEmptySlot;
+  // A tvq::SlotKind value; 0, the empty slot's, for a record of nothing.
+  int kind = 0;
   bool paused = false;
   // A camera: its device, crossbar route and the format it connected with.
   CameraRequest camera;
@@ -18,9 +19,6 @@ struct SlotRecord {
   std::wstring title;
   std::wstring className;
   std::wstring executable;
-
-  // The name the status text shows for the source: a camera's friendly name, a window's title.
-  const std::wstring& Name() const { return kind == kCameraSlot ? camera.friendlyName : title; }
 };
 
 }  // namespace tvq

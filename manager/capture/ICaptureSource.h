@@ -1,0 +1,35 @@
+#pragma once
+
+#include <windows.h>
+
+class CImage;
+
+// What a slot holds, whatever its kind: a source that captures into its picture on the slot's
+// timer, names itself for the status text, keeps its placement under a section of its kind's
+// placement file, and lets go of what it holds when the slot is emptied. The slots reach every
+// source through this interface; only the table of kinds knows the classes behind it.
+//
+// Threads: the GUI thread only, as every source.
+class ICaptureSource {
+ public:
+  // One capture into the picture; false when there is nothing to capture from.
+  virtual bool Capture() = 0;
+  virtual CImage& Picture() = 0;
+  // The name the status text shows for the source.
+  virtual const wchar_t* Name() const = 0;
+  // The section its placement is read and saved under (before any cut to a safe length).
+  virtual const wchar_t* Section() const = 0;
+  // Lets go of what the source holds (a camera's graph); the source may be filled again later.
+  virtual void Release() {}
+  // True once what the source captures went away for good (a closed window): the slot keeps
+  // its last picture and waits for the same source to come back.
+  virtual bool IsGone() const { return false; }
+  // The top-level window the source captures, if any: a window fills one slot at a time.
+  virtual HWND CapturedWindow() const { return nullptr; }
+  // Settings of the source's own that the user can change (a camera's property pages).
+  virtual bool HasSettings() const { return false; }
+  virtual bool ShowSettings() { return false; }
+
+ protected:
+  ~ICaptureSource() = default;
+};
