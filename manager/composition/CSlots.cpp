@@ -19,6 +19,7 @@ bool CSlots::Reset(int count) {
     m_kinds[slot] = tvq::kEmptySlot;
     m_active[slot] = false;
     m_filling[slot] = false;
+    m_windows[slot].SetMethodMemory(m_methodMemory);
   }
   return true;
 }

@@ -49,6 +49,10 @@ class CSlots : public ISlotTable {
   // Starts the slot's capture timer again at its current capture rate.
   void RestartCaptureTimer(int slot);
 
+  // Where window sources keep the copying method per application, from the next Reset on; null
+  // keeps nothing. Not owned.
+  void SetMethodMemory(tvq::IMethodMemory* memory) { m_methodMemory = memory; }
+
   // Who hears of every fill, clear, pause and resume from now on; null for nobody.
   void SetObserver(ISlotObserver* observer) { m_observer = observer; }
 
@@ -100,4 +104,5 @@ class CSlots : public ISlotTable {
   IPlacementStore& m_store;
   ICaptureTimers& m_timers;
   ISlotObserver* m_observer = nullptr;
+  tvq::IMethodMemory* m_methodMemory = nullptr;
 };
