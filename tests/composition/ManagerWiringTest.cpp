@@ -231,6 +231,51 @@ TEST_F(ManagerWiring, DeleteAndClosingTheWindowSaveTheOccupiedSlots) {
   EXPECT_FALSE(tvqtest::FileExists(folder.File(tvq::kCameraFileName)));
 }
 
+// While the window is minimized the slot shows its last picture (not the caption's remnant, not
+// black); once restored, the live window.
+TEST_F(ManagerWiring, AMinimizedWindowKeepsTheLastPictureUntilRestored) {
+  Key('W');
+  CaptureAndCompose();
+  ASSERT_EQ(kTargetColor, PixelAt(app.Canvas(), 32, 24));
+  ShowWindow(target, SW_MINIMIZE);
+  ASSERT_TRUE(IsIconic(target));
+  tvqtest::RepaintSolid(target, RGB(30, 200, 90));
+  CaptureAndCompose();
+  EXPECT_EQ(80, app.Slots().Picture(0)->Width());
+  EXPECT_EQ(kTargetColor, PixelAt(app.Canvas(), 32, 24));
+  EXPECT_EQ(kTargetColor, PixelAt(app.Canvas(), 1, 46));
+  ShowWindow(target, SW_RESTORE);
+  UpdateWindow(target);
+  CaptureAndCompose();
+  EXPECT_EQ(RGB(30, 200, 90), PixelAt(app.Canvas(), 32, 24));
+}
+
+// A window that paints black into its own device context and its content only when asked to
+// print itself, as a window drawn by the GPU: its slot shows the content within a second of the
+// fill, and the next start takes it with the method that worked.
+TEST_F(ManagerWiring, AWindowDrawnByTheGpuShowsItsContentAndTheNextStartKeepsTheMethod) {
+  tvqtest::TestWindowOptions options = tvqtest::DrawnByGpu(
+      tvqtest::SolidWindow(L"TVQ drawn by the GPU", WS_POPUP, {1000, 820, 1160, 940}, kTargetColor));
+  tvqtest::TestWindow gpuWindow(options);
+  ASSERT_TRUE(gpuWindow.WaitUntilShownSolid(RGB(0, 0, 0)));
+  const ULONGLONG filled = GetTickCount64();
+  ASSERT_TRUE(app.FillSlotWithWindow(0, gpuWindow.Handle()));
+  // The real timers: the slot's first capture and a compositing tick after it.
+  EXPECT_TRUE(tvqtest::WaitUntil([&] {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    return PixelAt(app.Canvas(), 32, 24) == kTargetColor;
+  }, 5000));
+  EXPECT_LT(GetTickCount64() - filled, 1000u);
+  EXPECT_EQ(tvq::CaptureMethod::kFullContent, app.Slots().WindowSource(0).RunningMethod());
+
+  DestroyWindow(window);
+  CManagerApp second{GetModuleHandleW(nullptr), folder.File(L"TessavueManager.exe"), L"TVQTest "};
+  ASSERT_TRUE(second.CreateMainWindow(SW_SHOW));
+  ASSERT_TRUE(second.FillSlotWithWindow(0, gpuWindow.Handle()));
+  EXPECT_EQ(tvq::CaptureMethod::kFullContent, second.Slots().WindowSource(0).RunningMethod());
+}
+
 // Real mouse input through the input queue, as the user's hand gives it: the pointer moves in
 // screen coordinates and the Manager's window gets what lies under it, or what it captured.
 class ManagerMouse : public ManagerWiring {
