@@ -57,6 +57,8 @@ class CCaptureWindow : public ICaptureSource, public tvq::ICaptureMethodChoice {
   const wchar_t* Section() const override { return m_title; }
   bool IsGone() const override { return m_window != nullptr && !IsWindow(m_window); }
   HWND CapturedWindow() const override { return m_window; }
+  tvq::ICaptureMethodChoice* MethodChoice() override { return this; }
+  const tvq::ICaptureMethodChoice* MethodChoice() const override { return this; }
   bool IsSelecting() const { return m_selecting; }
 
   // Where questions go; the Manager keeps the default (real boxes without owner).

@@ -53,7 +53,7 @@ bool WindowCaptureMethod::Copy(HWND window, int width, int height, CImage& pictu
     return true;
   }
   if (m_bothBlank) return copied;
-  return TryTheOther(window, width, height, picture) || copied;
+  return TryTheOther(window, width, height, picture);
 }
 
 // The other method gets one try for this very capture, so a slot turns from black to the window
@@ -66,7 +66,8 @@ bool WindowCaptureMethod::TryTheOther(HWND window, int width, int height, CImage
     return true;
   }
   m_bothBlank = true;
-  return false;
+  // The slot shows what the method that stays gives, not the other's colour for one capture.
+  return CopyWith(m_running, window, width, height, picture);
 }
 
 bool WindowCaptureMethod::CopyWith(CaptureMethod method, HWND window, int width, int height,

@@ -22,8 +22,9 @@ namespace tvq {
 // - a copy that comes back one colour for a visible window is made again at once with the other
 //   method; when that gives a picture, the other method runs from then on and is remembered for
 //   the application;
-// - when both come back one colour (a window that really is one colour), the method stays, and
-//   no second copy is made until the window has shown a picture again.
+// - when both come back one colour (a window that really is one colour), the method stays (its
+//   copy is made once more, so the slot does not show the other's colour), and no second copy
+//   is made until the window has shown a picture again.
 // Start() begins anew for every window the source takes.
 //
 // Threads: the GUI thread only. The window may belong to another process and vanish at any time.

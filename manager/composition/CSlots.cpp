@@ -127,6 +127,11 @@ const ICaptureSource* CSlots::Source(int slot) const {
   return const_cast<CSlots*>(this)->SourceOf(slot, m_kinds[slot]);
 }
 
+const tvq::ICaptureMethodChoice* CSlots::MethodChoice(int slot) const {
+  const ICaptureSource* source = Source(slot);
+  return source != nullptr ? source->MethodChoice() : nullptr;
+}
+
 ICaptureSource* CSlots::SourceOf(int slot, int kind) {
   switch (kind) {
     case tvq::kCameraSlot: return &m_cameras[slot];

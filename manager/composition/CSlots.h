@@ -73,6 +73,7 @@ class CSlots : public ISlotTable {
   const SCIInfo& Placement(int slot) const override { return m_placements[slot]; }
   CImage* Picture(int slot) override;
   std::wstring SourceName(int slot) const override;
+  const tvq::ICaptureMethodChoice* MethodChoice(int slot) const override;
 
   // What the slot holds; null for an empty slot. The one place that maps a kind to its array.
   ICaptureSource* Source(int slot);
