@@ -205,15 +205,6 @@ COLORREF TestWindow::ClientColorAt(int x, int y) const {
 }
 
 bool TestWindow::WaitUntilShown(DWORD timeoutMs) const {
-  return WaitUntilScreenShows([this](int x, int y) { return ClientColorAt(x, y); }, timeoutMs);
-}
-
-bool TestWindow::WaitUntilShownSolid(COLORREF color, DWORD timeoutMs) const {
-  return WaitUntilScreenShows([color](int, int) { return color; }, timeoutMs);
-}
-
-bool TestWindow::WaitUntilScreenShows(const std::function<COLORREF(int x, int y)>& expected,
-                                      DWORD timeoutMs) const {
   // Next to every quadrant edge: after a resize the old pattern still matches at the centres.
   RECT client;
   GetClientRect(m_window, &client);
@@ -229,7 +220,7 @@ bool TestWindow::WaitUntilScreenShows(const std::function<COLORREF(int x, int y)
           for (int y : {1, midY - 2, midY + 1, bottom - 2}) {
             POINT p = {x, y};
             ClientToScreen(m_window, &p);
-            shown = shown && GetPixel(screen, p.x, p.y) == expected(x, y);
+            shown = shown && GetPixel(screen, p.x, p.y) == ClientColorAt(x, y);
           }
         }
         ReleaseDC(nullptr, screen);

@@ -42,6 +42,7 @@ void FillQuadrants(HDC dc, const RECT& client, const COLORREF (&quadrants)[4]);
 
 // The options of a window that paints black into its own device context and its quadrants only
 // when asked to print itself, as a window drawn by the GPU behaves towards a copy of its context.
+// Its black is painted by the time the TestWindow's constructor returns.
 TestWindowOptions DrawnByGpu(TestWindowOptions options);
 
 // A top-level window of a known pattern, owned by a thread of its own that serves its messages,
@@ -62,13 +63,9 @@ class TestWindow {
   COLORREF ClientColorAt(int x, int y) const;
   // Waits until the screen shows the pattern at the window's client centre; false on time-out.
   bool WaitUntilShown(DWORD timeoutMs = 5000) const;
-  // The same for a window whose paint fills its client area with one colour.
-  bool WaitUntilShownSolid(COLORREF color, DWORD timeoutMs = 5000) const;
 
  private:
   void Run(HANDLE created);
-  bool WaitUntilScreenShows(const std::function<COLORREF(int x, int y)>& expected,
-                            DWORD timeoutMs) const;
 
   TestWindowOptions m_options;
   HWND m_window = nullptr;

@@ -259,7 +259,6 @@ TEST_F(ManagerWiring, AWindowDrawnByTheGpuShowsItsContentAndTheNextStartKeepsThe
   options.style = WS_POPUP;
   options.rect = {1000, 820, 1160, 940};
   tvqtest::TestWindow gpuWindow(tvqtest::DrawnByGpu(options));
-  ASSERT_TRUE(gpuWindow.WaitUntilShownSolid(RGB(0, 0, 0)));
   const ULONGLONG filled = GetTickCount64();
   ASSERT_TRUE(app.FillSlotWithWindow(0, gpuWindow.Handle()));
   // The real timers: the slot's first capture and a compositing tick after it.
