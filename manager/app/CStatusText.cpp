@@ -147,7 +147,7 @@ void CStatusText::AppendDetailLine(int slot, int canvasWidth, int canvasHeight,
                   static_cast<int>(info.TrimLeft), static_cast<int>(info.TrimTop),
                   static_cast<int>(info.TrimRight), static_cast<int>(info.TrimBottom),
                   info.CapturePerSecond);
-  // Beside the specified fields: the copying method that runs, for a source that has more.
+  // After the placement: the copying method that runs, for a source that has more than one.
   if (const tvq::ICaptureMethodChoice* choice = slots.MethodChoice(slot)) {
     Append(kFieldSeparator);
     Append(tvq::RunningMethodText(*choice));

@@ -13,7 +13,7 @@
 
 // One top-level window as a capture source: the user picks it from the visible windows in Z
 // order, and every capture copies the whole window, frame included, at its current size. How it
-// is copied is WindowCaptureMethod's: the specified copy, or a second method for windows that
+// is copied is WindowCaptureMethod's: its device context, or a second method for windows that
 // copy black (the user may choose, ICaptureMethodChoice).
 //
 // Threads: the GUI thread only. The window usually belongs to another process and may vanish

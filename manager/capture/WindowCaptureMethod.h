@@ -11,10 +11,10 @@ class CImage;
 
 namespace tvq {
 
-// Beside the window source's specified copy (the window's device context), a second method for
+// Beside the window source's own copy (the window's device context), a second method for
 // the windows that copy black or frozen that way because the GPU draws them (browsers, Electron
 // applications, video players on Windows 10 and 11): PrintWindow with PW_RENDERFULLCONTENT. In
-// the standard mode this class runs exactly the specified copy and nothing else.
+// the standard mode this class runs exactly that copy and nothing else.
 //
 // The automatic mode:
 // - a window begins with what its application used last (IMethodMemory), else with the second
