@@ -54,7 +54,9 @@ std::unique_ptr<tvqtest::TestWindow> MakeWindow(Draws draws, std::wstring classN
     tvqtest::FillQuadrants(dc, client, printed);
   };
   auto window = std::make_unique<tvqtest::TestWindow>(options);
-  if (draws != Draws::kGpu) EXPECT_TRUE(window->WaitUntilShown());
+  if (draws != Draws::kGpu) {
+    EXPECT_TRUE(window->WaitUntilShown());
+  }
   return window;
 }
 
