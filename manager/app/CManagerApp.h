@@ -8,6 +8,7 @@
 #include "channel/CSharedMemory.h"
 #include "manager/app/CMainWindow.h"
 #include "manager/app/CSlotKeys.h"
+#include "manager/app/CWindowMethodFile.h"
 #include "manager/app/Settings.h"
 #include "manager/app/TimerIds.h"
 #include "manager/capture/CImage.h"
@@ -122,6 +123,7 @@ class CManagerApp : public ISlotPicks, private ISlotKeyActions, private ISlotFil
   // What the slots save placements in and run their capture timers on; declared before them.
   tvq::CPlacementFiles m_placementFiles;
   tvq::CCaptureTimers m_captureTimers;
+  tvq::CWindowMethodFile m_methodFile;
   // Built with the app, before the window: camera sources initialise COM for this thread.
   CSlots m_slots;
   CSlotKeys m_keys;

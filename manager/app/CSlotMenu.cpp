@@ -1,6 +1,7 @@
 #include "manager/app/CSlotMenu.h"
 
 #include "manager/app/CSlotKeys.h"
+#include "manager/app/CaptureMethodLabels.h"
 #include "manager/app/SlotMenuLabels.h"
 #include "manager/composition/CSlots.h"
 #include "manager/composition/ISlotWaits.h"
@@ -21,6 +22,7 @@ constexpr wchar_t kRefreshItem[] = L"映像のリフレッシュ\tR";
 constexpr wchar_t kCloseEditingItem[] = L"メニューを閉じる\tBACKSPACE";
 constexpr wchar_t kEmptyItem[] = L"映像入力の削除\tDELETE";
 constexpr wchar_t kStopWaitingItem[] = L"待機をやめる\tDELETE";
+constexpr wchar_t kMethodMenu[] = L"キャプチャ方式";
 
 constexpr wchar_t kNoticeHeading[] = L"----\n【お知らせ】\n";
 
@@ -44,6 +46,19 @@ void AppendSubmenu(HMENU menu, HMENU submenu, const wchar_t* text) {
   if (!AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(submenu), text)) {
     DestroyMenu(submenu);
   }
+}
+
+// The copying methods, the one chosen checked as a radio button.
+HMENU MethodMenu(tvq::CaptureMode chosen, UINT firstCommand) {
+  HMENU menu = CreatePopupMenu();
+  if (menu == nullptr) return nullptr;
+  for (int mode = 0; mode < tvq::kCaptureModeCount; ++mode) {
+    AppendMenuW(menu, MF_STRING, firstCommand + mode,
+                tvq::CaptureModeLabel(static_cast<tvq::CaptureMode>(mode)));
+  }
+  CheckMenuRadioItem(menu, firstCommand, firstCommand + tvq::kCaptureModeCount - 1,
+                     firstCommand + static_cast<UINT>(chosen), MF_BYCOMMAND);
+  return menu;
 }
 
 std::wstring SlotNumber(int slot) { return std::to_wstring(slot + 1); }
@@ -86,7 +101,7 @@ tvq::UniqueMenu CSlotMenu::BuildEmptySlotMenu(HWND window, int slot) {
                 ListMenu(tvq::WindowMenuLabels(m_windows), kWindowFirst, kListEnd, kNoWindow),
                 kWindowMenu);
   const std::vector<tvq::SlotKindRow>& kinds = tvq::SlotKinds();
-  for (size_t row = 0; row < kinds.size() && kKindFirst + row < kEditFirst; ++row) {
+  for (size_t row = 0; row < kinds.size() && kKindFirst + row < kMethodFirst; ++row) {
     if (kinds[row].menuItem != nullptr) {
       AppendMenuW(menu.Get(), MF_STRING, kKindFirst + row, kinds[row].menuItem);
     }
@@ -110,6 +125,9 @@ tvq::UniqueMenu CSlotMenu::BuildOccupiedSlotMenu(int slot) {
   if (kind != nullptr && kind->settingsItem != nullptr && source != nullptr) {
     // A device without pages would only answer with error boxes.
     AppendMenuW(m, EnabledIf(source->HasSettings()), kSourceSettings, kind->settingsItem);
+  }
+  if (const tvq::ICaptureMethodChoice* choice = source ? source->MethodChoice() : nullptr) {
+    AppendSubmenu(m, MethodMenu(choice->Mode(), kMethodFirst), kMethodMenu);
   }
   AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
   for (int row = 0; row < CSlotKeys::kMenuRowCount; ++row) {
@@ -142,6 +160,8 @@ void CSlotMenu::Carry(int slot, UINT command) {
     PickCamera(slot, command - kCameraFirst);
   } else if (command >= kEditFirst) {
     m_keys.PickMenuRow(static_cast<int>(command - kEditFirst));
+  } else if (command >= kMethodFirst) {
+    ChooseMethod(slot, static_cast<int>(command - kMethodFirst));
   } else if (command >= kKindFirst) {
     const std::vector<tvq::SlotKindRow>& kinds = tvq::SlotKinds();
     if (command - kKindFirst < kinds.size()) Press(kinds[command - kKindFirst].fillKey);
@@ -191,6 +211,14 @@ void CSlotMenu::PickWindow(int slot, size_t index) {
   if (!m_picks.FillSlotWithWindow(slot, chosen.window)) {
     Tell(L"ウインドウ「" + chosen.title + L"」をスロット " + SlotNumber(slot) +
          L" に入力できませんでした");
+  }
+}
+
+void CSlotMenu::ChooseMethod(int slot, int mode) {
+  ICaptureSource* source = m_slots.Source(slot);
+  tvq::ICaptureMethodChoice* choice = source != nullptr ? source->MethodChoice() : nullptr;
+  if (choice != nullptr && mode < tvq::kCaptureModeCount) {
+    choice->SetMode(static_cast<tvq::CaptureMode>(mode));
   }
 }
 

@@ -29,8 +29,9 @@ class ISlotPicks {
 // slot's menu offers the cameras and windows by name and the desktop; picking one fills the
 // slot without any question, as the keys do after the user's Yes. An occupied slot's menu
 // offers what the editing keys do (pause, the editing rows, refresh, empty), each exactly as its
-// key does it, and the source's own settings where its kind has them (a camera's property
-// pages). Which entries a kind adds is read from the table of kinds.
+// key does it, the source's own settings where its kind has them (a camera's property pages),
+// and its copying methods where it has more than one (a window's). Which entries a kind adds is
+// read from the table of kinds and the source.
 //
 // The menu's slot is always the selected one, so the keys' own code carries out what they have
 // in common. Beside the keys, not instead of them: the questions of C and W stay as they were.
@@ -62,6 +63,7 @@ class CSlotMenu {
     kCloseEditing,
     kEmpty,
     kKindFirst = 0x80,  // + the row in the table of kinds whose entry fills with its key
+    kMethodFirst = 0xC0,  // + the copying mode (tvq::CaptureMode)
     kEditFirst = 0x100,  // + the editing menu's row
     kCameraFirst = 0x1000,  // + the index in m_cameras
     kWindowFirst = 0x2000,  // + the index in m_windows
@@ -75,6 +77,7 @@ class CSlotMenu {
   void CarryKeyCommand(int slot, UINT command);
   void PickCamera(int slot, size_t index);
   void PickWindow(int slot, size_t index);
+  void ChooseMethod(int slot, int mode);
   void Press(UINT virtualKey);
   void Tell(const std::wstring& text);
 

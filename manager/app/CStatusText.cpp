@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "manager/app/CSlotKeys.h"
+#include "manager/app/CaptureMethodLabels.h"
 #include "manager/composition/ISlotTable.h"
 #include "manager/composition/ISlotWaits.h"
 #include "manager/composition/SlotKinds.h"
@@ -23,7 +24,9 @@ constexpr wchar_t kSlotHead[] = L"%ls%3d. ";
 constexpr wchar_t kNoSourceText[] = L"（未設定）\n";
 constexpr wchar_t kDetailLine[] =
     L"　　　《%ls／Dev(%ls)／Pos(x:%d,y:%d)／Size(w:%d/h:%d)／Trim(l:%d,t:%d,r:%d,b:%d)／"
-    L"Fps(%.1f)》";
+    L"Fps(%.1f)";
+constexpr wchar_t kDetailLineEnd[] = L"》";
+constexpr wchar_t kFieldSeparator[] = L"／";
 constexpr wchar_t kActiveState[] = L"入力中";
 constexpr wchar_t kPausedState[] = L"停止中";
 constexpr wchar_t kWaitingState[] = L"待機中";
@@ -144,6 +147,12 @@ void CStatusText::AppendDetailLine(int slot, int canvasWidth, int canvasHeight,
                   static_cast<int>(info.TrimLeft), static_cast<int>(info.TrimTop),
                   static_cast<int>(info.TrimRight), static_cast<int>(info.TrimBottom),
                   info.CapturePerSecond);
+  // After the placement: the copying method that runs, for a source that has more than one.
+  if (const tvq::ICaptureMethodChoice* choice = slots.MethodChoice(slot)) {
+    Append(kFieldSeparator);
+    Append(tvq::RunningMethodText(*choice));
+  }
+  Append(kDetailLineEnd);
 }
 
 void CStatusText::AppendMenuRows(const CSlotKeys& keys) {

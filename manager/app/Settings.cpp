@@ -38,17 +38,6 @@ void WriteDecimal(const std::wstring& file, const wchar_t* section, const wchar_
   WriteString(file, section, key, FormatDecimal(value));
 }
 
-// A per-kind file is created as UTF-16 so that section names such as window titles keep every
-// character; the profile calls keep writing an existing file in its own encoding.
-void CreateUnicodeFileIfMissing(const std::wstring& file) {
-  const UniqueFileHandle handle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!handle) return;
-  const unsigned char bom[2] = {0xFF, 0xFE};
-  DWORD written = 0;
-  WriteFile(handle.Get(), bom, sizeof(bom), &written, nullptr);
-}
-
 void SetExpandString(HKEY key, const wchar_t* name, const std::wstring& value) {
   // The terminator is not stored: the byte count is exactly twice the character count. The
   // registry quietly adds a terminator when the character right after the counted data is NUL,
@@ -60,6 +49,16 @@ void SetExpandString(HKEY key, const wchar_t* name, const std::wstring& value) {
 }
 
 }  // namespace
+
+// The profile calls keep writing an existing file in its own encoding.
+void CreateUnicodeFileIfMissing(const std::wstring& file) {
+  const UniqueFileHandle handle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle) return;
+  const unsigned char bom[2] = {0xFF, 0xFE};
+  DWORD written = 0;
+  WriteFile(handle.Get(), bom, sizeof(bom), &written, nullptr);
+}
 
 std::wstring SettingsPath(const std::wstring& modulePath, const wchar_t* fileName) {
   wchar_t drive[_MAX_DRIVE] = L"";

@@ -35,6 +35,10 @@ struct StartupSettings {
 // modulePath names no folder.
 std::wstring SettingsPath(const std::wstring& modulePath, const wchar_t* fileName);
 
+// Creates file as an empty UTF-16 file when it does not exist, so that section names and values
+// such as window titles keep every character. An existing file is left as it is.
+void CreateUnicodeFileIfMissing(const std::wstring& file);
+
 // The path of this process's executable.
 std::wstring OwnModulePath();
 

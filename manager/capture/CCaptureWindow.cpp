@@ -3,7 +3,6 @@
 #include <cwchar>
 
 #include "manager/capture/SelectGuard.h"
-#include "manager/capture/WindowBlit.h"
 #include "manager/capture/WindowCandidates.h"
 
 namespace {
@@ -19,10 +18,12 @@ bool CCaptureWindow::Select() {
   // The first window in Z order is the one the user just pressed the key in; it is never offered.
   HWND first = GetTopWindow(GetDesktopWindow());
   if (first == nullptr) return false;
-  for (HWND window = tvq::NextWindowCandidate(first); window != nullptr;
-       window = tvq::NextWindowCandidate(window)) {
-    const int answer = Ask(window);
-    if (answer == IDYES) return Choose(window);
+  // The list is taken once, at the key press: a box that closes hands the activation on and
+  // reorders the windows, so a walk along the live order would pass some of them over.
+  for (const tvq::WindowCandidate& candidate : tvq::ListWindowCandidates(first, nullptr)) {
+    if (!IsWindow(candidate.window)) continue;  // closed while an earlier box was open
+    const int answer = Ask(candidate.window);
+    if (answer == IDYES) return Choose(candidate.window);
     if (answer != IDNO) return false;
   }
   return false;
@@ -45,6 +46,7 @@ bool CCaptureWindow::Choose(HWND window) {
   const tvq::WindowCandidate described = tvq::DescribeWindow(window);
   m_className = described.className;
   m_executable = described.executable;
+  m_method.Start(m_className, m_executable);
   RECT rect = {};
   GetWindowRect(m_window, &rect);
   picture.Destroy();
@@ -54,6 +56,9 @@ bool CCaptureWindow::Choose(HWND window) {
 
 bool CCaptureWindow::Capture() {
   if (!IsWindow(m_window)) return false;
+  // A minimized window copies as its caption's remnant (or black): the slot keeps the last
+  // picture, at its size, until the window is restored.
+  if (IsIconic(m_window)) return false;
   RECT rect = {};
   GetWindowRect(m_window, &rect);
   const int width = rect.right - rect.left;
@@ -61,7 +66,7 @@ bool CCaptureWindow::Capture() {
   // Made anew every time, so a resize shows at the next capture without a separate check.
   picture.Destroy();
   picture.Create(width, height, 24);
-  tvq::CopyWindowArea(m_window, 0, 0, width, height, picture);
+  m_method.Copy(m_window, width, height, picture);
   ReadTitle();
   return true;
 }

@@ -7,14 +7,18 @@
 
 #include "manager/capture/CImage.h"
 #include "manager/capture/ICaptureSource.h"
+#include "manager/capture/ICaptureMethodChoice.h"
 #include "manager/capture/MessageBoxFn.h"
+#include "manager/capture/WindowCaptureMethod.h"
 
 // One top-level window as a capture source: the user picks it from the visible windows in Z
-// order, and every capture copies the whole window, frame included, at its current size.
+// order, and every capture copies the whole window, frame included, at its current size. How it
+// is copied is WindowCaptureMethod's: its device context, or a second method for windows that
+// copy black (the user may choose, ICaptureMethodChoice).
 //
 // Threads: the GUI thread only. The window usually belongs to another process and may vanish
 // between any two calls.
-class CCaptureWindow : public ICaptureSource {
+class CCaptureWindow : public ICaptureSource, public tvq::ICaptureMethodChoice {
  public:
   static constexpr int kTitleUnits = 1024;
 
@@ -32,7 +36,7 @@ class CCaptureWindow : public ICaptureSource {
   // longer exists or a Select of this object is waiting for an answer.
   bool Attach(HWND window);
   // Copies the window into the picture at its current size and rereads its title; false (and
-  // nothing changed) once the window no longer exists.
+  // nothing changed) once the window no longer exists, and while it is minimized.
   bool Capture() override;
 
   CImage& Picture() override { return picture; }
@@ -53,10 +57,19 @@ class CCaptureWindow : public ICaptureSource {
   const wchar_t* Section() const override { return m_title; }
   bool IsGone() const override { return m_window != nullptr && !IsWindow(m_window); }
   HWND CapturedWindow() const override { return m_window; }
+  tvq::ICaptureMethodChoice* MethodChoice() override { return this; }
+  const tvq::ICaptureMethodChoice* MethodChoice() const override { return this; }
   bool IsSelecting() const { return m_selecting; }
 
   // Where questions go; the Manager keeps the default (real boxes without owner).
   void SetMessageBox(tvq::MessageBoxFn messageBox) { m_messageBox = std::move(messageBox); }
+  // Where the copying method is kept per application; null keeps nothing. Not owned.
+  void SetMethodMemory(tvq::IMethodMemory* memory) { m_method.SetMemory(memory); }
+
+  // ICaptureMethodChoice
+  tvq::CaptureMode Mode() const override { return m_method.Mode(); }
+  void SetMode(tvq::CaptureMode mode) override { m_method.SetMode(mode); }
+  tvq::CaptureMethod RunningMethod() const override { return m_method.RunningMethod(); }
 
  private:
   // The answer to the question about one window.
@@ -70,6 +83,7 @@ class CCaptureWindow : public ICaptureSource {
   std::wstring m_executable;
   CImage picture;
 
+  tvq::WindowCaptureMethod m_method;
   tvq::MessageBoxFn m_messageBox = &tvq::ShowOwnerlessMessageBox;
   bool m_selecting = false;
 };

@@ -4,6 +4,10 @@
 
 class CImage;
 
+namespace tvq {
+class ICaptureMethodChoice;
+}  // namespace tvq
+
 // What a slot holds, whatever its kind: a source that captures into its picture on the slot's
 // timer, names itself for the status text, keeps its placement under a section of its kind's
 // placement file, and lets go of what it holds when the slot is emptied. The slots reach every
@@ -29,6 +33,10 @@ class ICaptureSource {
   // Settings of the source's own that the user can change (a camera's property pages).
   virtual bool HasSettings() const { return false; }
   virtual bool ShowSettings() { return false; }
+  // The ways of copying its picture that the user may choose between (a window's); null when
+  // the source has only one.
+  virtual tvq::ICaptureMethodChoice* MethodChoice() { return nullptr; }
+  virtual const tvq::ICaptureMethodChoice* MethodChoice() const { return nullptr; }
 
  protected:
   ~ICaptureSource() = default;

@@ -19,6 +19,7 @@ bool CSlots::Reset(int count) {
     m_kinds[slot] = tvq::kEmptySlot;
     m_active[slot] = false;
     m_filling[slot] = false;
+    m_windows[slot].SetMethodMemory(m_methodMemory);
   }
   return true;
 }
@@ -124,6 +125,11 @@ ICaptureSource* CSlots::Source(int slot) { return SourceOf(slot, m_kinds[slot]);
 
 const ICaptureSource* CSlots::Source(int slot) const {
   return const_cast<CSlots*>(this)->SourceOf(slot, m_kinds[slot]);
+}
+
+const tvq::ICaptureMethodChoice* CSlots::MethodChoice(int slot) const {
+  const ICaptureSource* source = Source(slot);
+  return source != nullptr ? source->MethodChoice() : nullptr;
 }
 
 ICaptureSource* CSlots::SourceOf(int slot, int kind) {

@@ -49,6 +49,10 @@ class CSlots : public ISlotTable {
   // Starts the slot's capture timer again at its current capture rate.
   void RestartCaptureTimer(int slot);
 
+  // Where window sources keep the copying method per application, from the next Reset on; null
+  // keeps nothing. Not owned.
+  void SetMethodMemory(tvq::IMethodMemory* memory) { m_methodMemory = memory; }
+
   // Who hears of every fill, clear, pause and resume from now on; null for nobody.
   void SetObserver(ISlotObserver* observer) { m_observer = observer; }
 
@@ -69,6 +73,7 @@ class CSlots : public ISlotTable {
   const SCIInfo& Placement(int slot) const override { return m_placements[slot]; }
   CImage* Picture(int slot) override;
   std::wstring SourceName(int slot) const override;
+  const tvq::ICaptureMethodChoice* MethodChoice(int slot) const override;
 
   // What the slot holds; null for an empty slot. The one place that maps a kind to its array.
   ICaptureSource* Source(int slot);
@@ -100,4 +105,5 @@ class CSlots : public ISlotTable {
   IPlacementStore& m_store;
   ICaptureTimers& m_timers;
   ISlotObserver* m_observer = nullptr;
+  tvq::IMethodMemory* m_methodMemory = nullptr;
 };

@@ -8,6 +8,8 @@ class CImage;
 
 namespace tvq {
 
+class ICaptureMethodChoice;
+
 // What a slot holds (the values of the SlotKind array).
 enum SlotKind : int {
   kEmptySlot = 0,
@@ -44,6 +46,8 @@ class ISlotTable {
   virtual CImage* Picture(int slot) = 0;
   // The camera's friendly name or the window's title; empty for other kinds.
   virtual std::wstring SourceName(int slot) const = 0;
+  // The copying methods of the slot's source, where the user may choose one; null otherwise.
+  virtual const tvq::ICaptureMethodChoice* MethodChoice(int) const { return nullptr; }
 
  protected:
   ~ISlotTable() = default;

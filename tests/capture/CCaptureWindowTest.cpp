@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -133,6 +134,54 @@ TEST(WindowChooser, OffersOnlyVisibleNonToolWindowsInZOrderBelowTheTopOne) {
   EXPECT_EQ(L"", *(middleAt + 1));
   EXPECT_EQ(nullptr, source.Window());
   EXPECT_EQ(nullptr, source.Picture().Bitmap());
+}
+
+// The boxes come and go while the user answers them, and the windows' order changes meanwhile
+// (a closed box hands the activation on, a program raises its window): every window open at the
+// key press is asked about once, in the order it had then, unless it closed meanwhile.
+TEST(WindowChooser, AsksAboutTheWindowsOfTheKeyPressOnceEachWhateverTheOrderDoesMeanwhile) {
+  using Windows = std::vector<std::unique_ptr<TestWindow>>;
+  const struct {
+    const char* name;
+    size_t during;  // the window whose box is open when it happens
+    std::function<void(Windows&)> meanwhile;
+    std::vector<size_t> asked;
+  } rows[] = {
+      {"the asked window sinks to the bottom", 0,
+       [](Windows& w) {
+         SetWindowPos(w[0]->Handle(), HWND_BOTTOM, 0, 0, 0, 0,
+                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+       },
+       {0, 1, 2}},
+      {"the last window rises to the top", 0, [](Windows& w) { BringToTop(*w[2]); }, {0, 1, 2}},
+      {"the asked window rises to the top", 1, [](Windows& w) { BringToTop(*w[1]); }, {0, 1, 2}},
+      {"a window further down closes", 0, [](Windows& w) { w[1]->Close(); }, {0, 2}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Windows windows;
+    std::vector<std::wstring> titles;
+    for (const wchar_t* name : {L"first", L"second", L"third"}) {
+      windows.push_back(std::make_unique<TestWindow>(Options(name)));
+      titles.push_back(UniqueTitle(name));
+    }
+    TestWindow top(Options(L"top"));
+    for (size_t i = windows.size(); i-- > 0;) BringToTop(*windows[i]);
+    BringToTop(top);
+
+    std::vector<size_t> asked;
+    ScriptedMessageBox boxes([&](const AskedBox& box) {
+      const auto at = std::find(titles.begin(), titles.end(), box.text);
+      if (at == titles.end()) return IDNO;
+      asked.push_back(static_cast<size_t>(at - titles.begin()));
+      if (asked.back() == row.during) row.meanwhile(windows);
+      return IDNO;
+    });
+    CCaptureWindow source;
+    source.SetMessageBox(boxes.Fn());
+    EXPECT_FALSE(source.Select());
+    EXPECT_EQ(row.asked, asked);
+  }
 }
 
 TEST(WindowChooser, CancelEndsTheChoiceAtOnce) {

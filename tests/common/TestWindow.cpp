@@ -1,6 +1,9 @@
 #include "tests/common/TestWindow.h"
 
+#include <algorithm>
+#include <iterator>
 #include <mutex>
+#include <set>
 
 #include "tests/common/ChildProcess.h"
 
@@ -15,28 +18,31 @@ COLORREF QuadrantColor(const TestWindowOptions& options, const RECT& client, int
   return options.quadrants[row * 2 + column];
 }
 
-void PaintPattern(HWND window, const TestWindowOptions& options) {
+void PaintPattern(HDC dc, const RECT& client, const TestWindowOptions& options) {
+  if (options.paint) {
+    options.paint(dc, client);
+  } else {
+    FillQuadrants(dc, client, options.quadrants);
+  }
+}
+
+void Paint(HWND window, const TestWindowOptions& options) {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(window, &paint);
   RECT client;
   GetClientRect(window, &client);
-  if (options.paint) {
-    options.paint(dc, client);
-    EndPaint(window, &paint);
-    return;
-  }
-  const int midX = client.right / 2;
-  const int midY = client.bottom / 2;
-  const RECT parts[4] = {{0, 0, midX, midY},
-                         {midX, 0, client.right, midY},
-                         {0, midY, midX, client.bottom},
-                         {midX, midY, client.right, client.bottom}};
-  for (int i = 0; i < 4; ++i) {
-    HBRUSH brush = CreateSolidBrush(options.quadrants[i]);
-    FillRect(dc, &parts[i], brush);
-    DeleteObject(brush);
-  }
+  PaintPattern(dc, client, options);
   EndPaint(window, &paint);
+}
+
+void Print(HWND window, HDC dc, const TestWindowOptions& options) {
+  RECT client;
+  GetClientRect(window, &client);
+  if (options.print) {
+    options.print(dc, client);
+  } else {
+    PaintPattern(dc, client, options);
+  }
 }
 
 // Windows of the calling thread own a copy of their options; the quit message is only for the
@@ -51,7 +57,13 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       return 1;
     case WM_PAINT:
       if (options != nullptr) {
-        PaintPattern(window, *options);
+        Paint(window, *options);
+        return 0;
+      }
+      break;
+    case WM_PRINTCLIENT:
+      if (options != nullptr) {
+        Print(window, reinterpret_cast<HDC>(wParam), *options);
         return 0;
       }
       break;
@@ -71,23 +83,29 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-void RegisterClassOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] {
+// Each class name once per process; windows of every test thread share them.
+const wchar_t* RegisterClassOnce(const std::wstring& requested) {
+  static std::mutex lock;
+  static std::set<std::wstring> registered;
+  const std::wstring name = requested.empty() ? kClassName : requested;
+  std::lock_guard<std::mutex> guard(lock);
+  auto [entry, added] = registered.insert(name);
+  if (added) {
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = &WindowProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = kClassName;
+    windowClass.lpszClassName = name.c_str();
     RegisterClassExW(&windowClass);
-  });
+  }
+  return entry->c_str();
 }
 
 HWND CreatePatternWindow(const TestWindowOptions& options) {
-  RegisterClassOnce();
+  const wchar_t* className = RegisterClassOnce(options.className);
   const RECT& r = options.rect;
-  return CreateWindowExW(options.exStyle, kClassName, options.title.c_str(), options.style, r.left,
+  return CreateWindowExW(options.exStyle, className, options.title.c_str(), options.style, r.left,
                          r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
                          GetModuleHandleW(nullptr), nullptr);
 }
@@ -118,6 +136,32 @@ TestWindowOptions SolidWindow(std::wstring title, DWORD style, RECT rect, COLORR
   options.style = style;
   options.rect = rect;
   for (COLORREF& quadrant : options.quadrants) quadrant = color;
+  return options;
+}
+
+void FillQuadrants(HDC dc, const RECT& client, const COLORREF (&quadrants)[4]) {
+  const int midX = client.right / 2;
+  const int midY = client.bottom / 2;
+  const RECT parts[4] = {{0, 0, midX, midY},
+                         {midX, 0, client.right, midY},
+                         {0, midY, midX, client.bottom},
+                         {midX, midY, client.right, client.bottom}};
+  for (int i = 0; i < 4; ++i) {
+    HBRUSH brush = CreateSolidBrush(quadrants[i]);
+    FillRect(dc, &parts[i], brush);
+    DeleteObject(brush);
+  }
+}
+
+TestWindowOptions DrawnByGpu(TestWindowOptions options) {
+  options.paint = [](HDC dc, const RECT& client) {
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  };
+  COLORREF quadrants[4];
+  std::copy(std::begin(options.quadrants), std::end(options.quadrants), quadrants);
+  options.print = [quadrants](HDC dc, const RECT& client) {
+    FillQuadrants(dc, client, quadrants);
+  };
   return options;
 }
 

@@ -19,6 +19,12 @@ struct TestWindowOptions {
   COLORREF quadrants[4] = {RGB(220, 40, 40), RGB(40, 200, 60), RGB(30, 60, 210), RGB(230, 210, 20)};
   // Paints the client area instead of the quadrants when set (on the window's thread).
   std::function<void(HDC dc, const RECT& client)> paint;
+  // Answers WM_PRINTCLIENT (what PrintWindow sends under Wine) when set; otherwise the window
+  // prints what it paints. A window that paints black and prints its content behaves towards a
+  // copy of its device context as a window drawn by the GPU does.
+  std::function<void(HDC dc, const RECT& client)> print;
+  // The window class's name; empty for the tests' own class.
+  std::wstring className;
 };
 
 // A window of the pattern, owned by the calling thread (for code that must see its messages, such
@@ -30,6 +36,14 @@ void RepaintSolid(HWND window, COLORREF color);
 
 // The options of a window in one solid colour.
 TestWindowOptions SolidWindow(std::wstring title, DWORD style, RECT rect, COLORREF color);
+
+// Fills client with four quadrants: top left, top right, bottom left, bottom right.
+void FillQuadrants(HDC dc, const RECT& client, const COLORREF (&quadrants)[4]);
+
+// The options of a window that paints black into its own device context and its quadrants only
+// when asked to print itself, as a window drawn by the GPU behaves towards a copy of its context.
+// Its black is painted by the time the TestWindow's constructor returns.
+TestWindowOptions DrawnByGpu(TestWindowOptions options);
 
 // A top-level window of a known pattern, owned by a thread of its own that serves its messages,
 // as another program's window would be.

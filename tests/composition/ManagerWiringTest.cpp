@@ -127,7 +127,7 @@ TEST_F(ManagerWiring, WFillsTheSelectedSlotAndTheTickDrawsIt) {
   EXPECT_NE(std::wstring::npos,
             text.find(L"64×48（15.00fps）\n----\n【入力映像】\n◆  1. TVQ wiring target\n"
                       L"　　　《入力中／Dev(Window)／Pos(x:0,y:0)／Size(w:64/h:48)／"
-                      L"Trim(l:0,t:0,r:0,b:0)／Fps(5.0)》\n　  2. （未設定）\n"))
+                      L"Trim(l:0,t:0,r:0,b:0)／Fps(5.0)／方式(自動：標準)》\n　  2. （未設定）\n"))
       << text.size();
 }
 
@@ -175,7 +175,7 @@ TEST_F(ManagerWiring, ARateKeyedDownBelowZeroKeepsTheCaptureTimerRunning) {
   EXPECT_EQ(-1.0, app.Slots().Placement(0).CapturePerSecond);
   EXPECT_EQ(200u, app.Slots().CaptureIntervalMs(0));
   EXPECT_TRUE(TimerFires(window, tvq::CaptureTimerId(0), 2000));
-  EXPECT_NE(std::wstring::npos, Painted().find(L"Fps(-1.0)》"));
+  EXPECT_NE(std::wstring::npos, Painted().find(L"Fps(-1.0)／方式(自動：標準)》"));
 }
 
 TEST_F(ManagerWiring, TheCanvasFollowsThePublishedFormatAndRate) {
@@ -229,6 +229,56 @@ TEST_F(ManagerWiring, DeleteAndClosingTheWindowSaveTheOccupiedSlots) {
   EXPECT_EQ(tvq::kEmptySlot, app.Slots().Kind(2));
   EXPECT_EQ(0.25, tvq::ReadDecimal(folder.File(tvq::kDesktopFileName), L"Desktop", L"Width", -1));
   EXPECT_FALSE(tvqtest::FileExists(folder.File(tvq::kCameraFileName)));
+}
+
+// While the window is minimized the slot shows its last picture (not the caption's remnant, not
+// black); once restored, the live window.
+TEST_F(ManagerWiring, AMinimizedWindowKeepsTheLastPictureUntilRestored) {
+  Key('W');
+  CaptureAndCompose();
+  ASSERT_EQ(kTargetColor, PixelAt(app.Canvas(), 32, 24));
+  ShowWindow(target, SW_MINIMIZE);
+  ASSERT_TRUE(IsIconic(target));
+  tvqtest::RepaintSolid(target, RGB(30, 200, 90));
+  CaptureAndCompose();
+  EXPECT_EQ(80, app.Slots().Picture(0)->Width());
+  EXPECT_EQ(kTargetColor, PixelAt(app.Canvas(), 32, 24));
+  EXPECT_EQ(kTargetColor, PixelAt(app.Canvas(), 1, 46));
+  ShowWindow(target, SW_RESTORE);
+  UpdateWindow(target);
+  CaptureAndCompose();
+  EXPECT_EQ(RGB(30, 200, 90), PixelAt(app.Canvas(), 32, 24));
+}
+
+// A window that paints black into its own device context and its content only when asked to
+// print itself, as a window drawn by the GPU: its slot shows the content within a second of the
+// fill, and the next start takes it with the method that worked.
+TEST_F(ManagerWiring, AWindowDrawnByTheGpuShowsItsContentAndTheNextStartKeepsTheMethod) {
+  tvqtest::TestWindowOptions options;
+  options.title = L"TVQ drawn by the GPU";
+  options.style = WS_POPUP;
+  options.rect = {1000, 820, 1160, 940};
+  tvqtest::TestWindow gpuWindow(tvqtest::DrawnByGpu(options));
+  const ULONGLONG filled = GetTickCount64();
+  ASSERT_TRUE(app.FillSlotWithWindow(0, gpuWindow.Handle()));
+  // The real timers: the slot's first capture and a compositing tick after it.
+  EXPECT_TRUE(tvqtest::WaitUntil([&] {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    return PixelAt(app.Canvas(), 16, 12) == options.quadrants[0] &&
+           PixelAt(app.Canvas(), 48, 36) == options.quadrants[3];
+  }, 5000));
+  EXPECT_LT(GetTickCount64() - filled, 1000u);
+  EXPECT_NE(std::wstring::npos, Painted().find(L"／方式(自動：全内容描画)》"));
+
+  DestroyWindow(window);
+  CManagerApp second{GetModuleHandleW(nullptr), folder.File(L"TessavueManager.exe"), L"TVQTest "};
+  ASSERT_TRUE(second.CreateMainWindow(SW_SHOW));
+  ASSERT_TRUE(second.FillSlotWithWindow(0, gpuWindow.Handle()));
+  // Before its first capture.
+  RedrawWindow(second.Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_NE(std::wstring::npos,
+            second.StatusText().ToString().find(L"／方式(自動：全内容描画)》"));
 }
 
 // Real mouse input through the input queue, as the user's hand gives it: the pointer moves in
@@ -580,8 +630,8 @@ TEST_F(ManagerMenu, PicksFromAnEmptySlotsListsFillItWithoutAskingAsTheKeysWould)
 
 TEST_F(ManagerMenu, AnOccupiedSlotsMenuDoesWhatItsKeysDo) {
   const std::vector<std::wstring> rows = {
-      L"映像の一時停止\tSPACE", L"", L"移動", L"サイズ", L"トリム（上左）", L"トリム（下右）",
-      L"キャプチャレート", L"", L"映像のリフレッシュ\tR", L""};
+      L"映像の一時停止\tSPACE", L"キャプチャ方式", L"", L"移動", L"サイズ", L"トリム（上左）",
+      L"トリム（下右）", L"キャプチャレート", L"", L"映像のリフレッシュ\tR", L""};
   // Esc closes the menu and changes nothing.
   ASSERT_TRUE(Walk(std::nullopt, {L""}));
   std::vector<std::wstring> expected = rows;
@@ -602,12 +652,19 @@ TEST_F(ManagerMenu, AnOccupiedSlotsMenuDoesWhatItsKeysDo) {
   Input(VK_APPS, 0);
   Input(VK_APPS, KEYEVENTF_KEYUP);
   ASSERT_TRUE(driver.Finished());
-  ASSERT_EQ(12u, driver.Seen()[0].size());
-  EXPECT_TRUE(driver.Seen()[0][3].checked);
-  EXPECT_EQ(L"メニューを閉じる\tBACKSPACE", driver.Seen()[0][10].text);
-  EXPECT_EQ(L"映像入力の削除\tDELETE", driver.Seen()[0][11].text);
-  EXPECT_TRUE(driver.Seen()[0][11].greyed);
+  ASSERT_EQ(13u, driver.Seen()[0].size());
+  EXPECT_TRUE(driver.Seen()[0][4].checked);
+  EXPECT_EQ(L"メニューを閉じる\tBACKSPACE", driver.Seen()[0][11].text);
+  EXPECT_EQ(L"映像入力の削除\tDELETE", driver.Seen()[0][12].text);
+  EXPECT_TRUE(driver.Seen()[0][12].greyed);
   EXPECT_EQ(CSlotKeys::Mode::Browsing, app.Keys().CurrentMode());
+
+  // The window's copying methods, the chosen one checked; a pick runs from the next capture.
+  ASSERT_TRUE(Walk(InPreview(0.5, 0.5), {L"キャプチャ方式", L"全内容描画"}));
+  EXPECT_EQ((std::vector<std::wstring>{L"自動", L"標準", L"全内容描画"}), Texts(seen[1]));
+  EXPECT_TRUE(seen[1][0].checked);
+  EXPECT_EQ(tvq::CaptureMode::kFullContent, app.Slots().WindowSource(0).Mode());
+  EXPECT_NE(std::wstring::npos, Painted().find(L"Fps(5.0)／方式(全内容描画)》"));
 
   ASSERT_TRUE(Walk(InPreview(0.5, 0.5), {L"映像入力の削除"}));
   EXPECT_EQ(tvq::kEmptySlot, app.Slots().Kind(0));
