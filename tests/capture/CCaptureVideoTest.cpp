@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/Lifetime.h"
+#include "filter/FilterIdentity.h"
 #include "tests/capture/BoxDriver.h"
 #include "tests/capture/FakeVideoDevice.h"
 #include "tests/capture/RegisteredFilter.h"
@@ -380,6 +382,91 @@ TEST_F(RealCamera, RealBoxesLeadToARunningGraph) {
   for (const tvqtest::SeenBox& box : devices.Seen()) {
     EXPECT_TRUE(box.hasYes && box.hasNo && box.hasCancel);
   }
+}
+
+tvq::CameraRequest OurFilterRequest() {
+  tvq::CameraRequest request;
+  request.friendlyName = kFilterName;
+  return request;
+}
+
+// Another program runs the camera: our filter streams once per logon, so a graph built on it
+// does not start while this is held.
+tvq::UniqueKernelHandle CameraInUse() {
+  return tvq::UniqueKernelHandle(CreateMutexW(nullptr, FALSE, tvq::kSingleInstanceMutexName));
+}
+
+// What a capture driver does when its device is unplugged: it tells its graph.
+void ReportDeviceLost(IBaseFilter& device) {
+  FILTER_INFO info{};
+  ASSERT_EQ(S_OK, device.QueryFilterInfo(&info));
+  // Taken over without another reference: mingw-w64's ComPtr::Attach would add one.
+  Microsoft::WRL::ComPtr<IFilterGraph> graph;
+  *graph.GetAddressOf() = info.pGraph;
+  Microsoft::WRL::ComPtr<IMediaEventSink> sink;
+  ASSERT_EQ(S_OK, graph.As(&sink));
+  ASSERT_EQ(S_OK, sink->Notify(EC_DEVICE_LOST, reinterpret_cast<LONG_PTR>(&device), 0));
+}
+
+TEST_F(RealCamera, AGraphThatBuildsButDoesNotRunIsAFailure) {
+  struct Row {
+    const char* name;
+    bool (*start)(CCaptureVideo&);
+    size_t boxes;  // after the property pages' error boxes: one more for the failed start
+  };
+  const Row rows[] = {
+      {"Select", [](CCaptureVideo& camera) { return camera.Select(); }, 4},
+      {"Open", [](CCaptureVideo& camera) { return camera.Open(OurFilterRequest()); }, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ScriptedMessageBox boxes(&AnswerForOurFilter);
+    CCaptureVideo source;
+    source.SetMessageBox(boxes.Fn());
+    {
+      const tvq::UniqueKernelHandle inUse = CameraInUse();
+      ASSERT_TRUE(inUse.IsValid());
+      EXPECT_FALSE(row.start(source));
+      EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_NO_SYSTEM_RESOURCES), source.LastResult());
+      EXPECT_FALSE(source.HasGraph());
+      EXPECT_FALSE(source.Capture());
+      ASSERT_EQ(row.boxes, boxes.Asked().size());
+      if (row.boxes > 0) ExpectErrorBox(boxes.Asked().back(), L"800705aa");
+    }
+    EXPECT_TRUE(row.start(source));
+    EXPECT_TRUE(CapturesTheKnownFrame(source));
+  }
+}
+
+TEST_F(RealCamera, ALostDeviceKeepsItsPictureAndNameUntilItStartsAgain) {
+  CCaptureVideo source;
+  ASSERT_TRUE(source.Open(OurFilterRequest()));
+  ASSERT_TRUE(CapturesTheKnownFrame(source));
+  EXPECT_FALSE(source.IsGone());
+  ASSERT_NO_FATAL_FAILURE(ReportDeviceLost(*source.Device()));
+
+  EXPECT_FALSE(source.Capture());
+  EXPECT_TRUE(source.IsGone());
+  EXPECT_FALSE(source.HasGraph());
+  EXPECT_TRUE(ShowsQuadrants(source.Picture())) << "the last picture stays";
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    SCOPED_TRACE(attempt == 0 ? "gone" : "failed to start again");
+    EXPECT_STREQ(kFilterName, source.FriendlyName());
+    EXPECT_EQ(kFilterName, source.OpenedWith().friendlyName);
+    EXPECT_EQ(kFrameWidth, source.OpenedWith().format.width);
+    const tvq::UniqueKernelHandle inUse = CameraInUse();
+    EXPECT_FALSE(source.Reopen());
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_NO_SYSTEM_RESOURCES), source.LastResult());
+    EXPECT_TRUE(source.IsGone());
+    EXPECT_TRUE(ShowsQuadrants(source.Picture()));
+  }
+
+  ASSERT_TRUE(source.Reopen()) << std::hex << source.LastResult();
+  EXPECT_FALSE(source.IsGone());
+  EXPECT_TRUE(CapturesTheKnownFrame(source));
+  source.ReleaseGraph();
+  EXPECT_FALSE(source.IsGone());
+  EXPECT_FALSE(source.Reopen()) << "a released camera is not gone, only unselected";
 }
 
 }  // namespace
