@@ -9,8 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "common/Lifetime.h"
-#include "filter/FilterIdentity.h"
 #include "tests/capture/BoxDriver.h"
 #include "tests/capture/FakeVideoDevice.h"
 #include "tests/capture/RegisteredFilter.h"
@@ -390,24 +388,6 @@ tvq::CameraRequest OurFilterRequest() {
   return request;
 }
 
-// Another program runs the camera: our filter streams once per logon, so a graph built on it
-// does not start while this is held.
-tvq::UniqueKernelHandle CameraInUse() {
-  return tvq::UniqueKernelHandle(CreateMutexW(nullptr, FALSE, tvq::kSingleInstanceMutexName));
-}
-
-// What a capture driver does when its device is unplugged: it tells its graph.
-void ReportDeviceLost(IBaseFilter& device) {
-  FILTER_INFO info{};
-  ASSERT_EQ(S_OK, device.QueryFilterInfo(&info));
-  // Taken over without another reference: mingw-w64's ComPtr::Attach would add one.
-  Microsoft::WRL::ComPtr<IFilterGraph> graph;
-  *graph.GetAddressOf() = info.pGraph;
-  Microsoft::WRL::ComPtr<IMediaEventSink> sink;
-  ASSERT_EQ(S_OK, graph.As(&sink));
-  ASSERT_EQ(S_OK, sink->Notify(EC_DEVICE_LOST, reinterpret_cast<LONG_PTR>(&device), 0));
-}
-
 TEST_F(RealCamera, AGraphThatBuildsButDoesNotRunIsAFailure) {
   struct Row {
     const char* name;
@@ -424,8 +404,8 @@ TEST_F(RealCamera, AGraphThatBuildsButDoesNotRunIsAFailure) {
     CCaptureVideo source;
     source.SetMessageBox(boxes.Fn());
     {
-      const tvq::UniqueKernelHandle inUse = CameraInUse();
-      ASSERT_TRUE(inUse.IsValid());
+      const tvqtest::CameraInUse inUse;
+      ASSERT_TRUE(inUse.IsHeld());
       EXPECT_FALSE(row.start(source));
       EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_NO_SYSTEM_RESOURCES), source.LastResult());
       EXPECT_FALSE(source.HasGraph());
@@ -443,7 +423,7 @@ TEST_F(RealCamera, ALostDeviceKeepsItsPictureAndNameUntilItStartsAgain) {
   ASSERT_TRUE(source.Open(OurFilterRequest()));
   ASSERT_TRUE(CapturesTheKnownFrame(source));
   EXPECT_FALSE(source.IsGone());
-  ASSERT_NO_FATAL_FAILURE(ReportDeviceLost(*source.Device()));
+  ASSERT_EQ(S_OK, tvqtest::ReportDeviceLost(*source.Device()));
 
   EXPECT_FALSE(source.Capture());
   EXPECT_TRUE(source.IsGone());
@@ -454,7 +434,7 @@ TEST_F(RealCamera, ALostDeviceKeepsItsPictureAndNameUntilItStartsAgain) {
     EXPECT_STREQ(kFilterName, source.FriendlyName());
     EXPECT_EQ(kFilterName, source.OpenedWith().friendlyName);
     EXPECT_EQ(kFrameWidth, source.OpenedWith().format.width);
-    const tvq::UniqueKernelHandle inUse = CameraInUse();
+    const tvqtest::CameraInUse inUse;
     EXPECT_FALSE(source.Reopen());
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_NO_SYSTEM_RESOURCES), source.LastResult());
     EXPECT_TRUE(source.IsGone());

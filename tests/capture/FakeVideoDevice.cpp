@@ -5,6 +5,8 @@
 
 #include <wrl/client.h>
 
+#include "filter/FilterIdentity.h"
+
 namespace tvqtest {
 
 const CLSID kFakeDeviceA = {0x7d2b5a10, 0x3c41, 0x4e8a, {0x9b, 0x10, 0x55, 0x2e, 0x61, 0x0a, 0x7c, 0x01}};
@@ -62,6 +64,52 @@ void FakeVideoDevice::Unregister(const CLSID& clsid) {
     if (mapper) mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, nullptr, clsid);
   }
   if (comInitialized) CoUninitialize();
+}
+
+PluggableCamera::PluggableCamera(std::wstring friendlyName)
+    : m_friendlyName(std::move(friendlyName)), m_comInitialized(SUCCEEDED(CoInitialize(nullptr))) {
+  Plug();
+}
+
+PluggableCamera::~PluggableCamera() {
+  Unplug();
+  if (m_comInitialized) CoUninitialize();
+}
+
+// Registered under an instance of its own name, so that the filter's own entry stays.
+HRESULT PluggableCamera::Plug() {
+  auto mapper = Mapper();
+  if (!mapper) return E_FAIL;
+  REGFILTER2 filter = {};
+  filter.dwVersion = 1;
+  filter.dwMerit = MERIT_DO_NOT_USE;
+  return mapper->RegisterFilter(tvq::CLSID_TessavueFilter, m_friendlyName.c_str(), nullptr,
+                                &CLSID_VideoInputDeviceCategory, m_friendlyName.c_str(), &filter);
+}
+
+void PluggableCamera::Unplug() {
+  auto mapper = Mapper();
+  if (mapper) {
+    mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, m_friendlyName.c_str(),
+                             tvq::CLSID_TessavueFilter);
+  }
+}
+
+CameraInUse::CameraInUse()
+    : m_mutex(CreateMutexW(nullptr, FALSE, tvq::kSingleInstanceMutexName)) {}
+
+HRESULT ReportDeviceLost(IBaseFilter& device) {
+  FILTER_INFO info{};
+  HRESULT hr = device.QueryFilterInfo(&info);
+  if (hr != S_OK) return hr;
+  // Taken over without another reference: mingw-w64's ComPtr::Attach would add one.
+  Microsoft::WRL::ComPtr<IFilterGraph> graph;
+  *graph.GetAddressOf() = info.pGraph;
+  if (!graph) return E_UNEXPECTED;
+  Microsoft::WRL::ComPtr<IMediaEventSink> sink;
+  hr = graph.As(&sink);
+  if (hr != S_OK) return hr;
+  return sink->Notify(EC_DEVICE_LOST, reinterpret_cast<LONG_PTR>(&device), 0);
 }
 
 }  // namespace tvqtest
