@@ -26,7 +26,8 @@ bool CameraGraph::Create(CameraPrompt& prompt) {
   if (hr != S_OK) return prompt.Report(hr);
   ComPtr<ICaptureGraphBuilder2> builder;
   hr = CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, kGraphContext,
-                        IID_ICaptureGraphBuilder2, reinterpret_cast<void**>(builder.GetAddressOf()));
+                        IID_ICaptureGraphBuilder2,
+                        reinterpret_cast<void**>(builder.GetAddressOf()));
   if (hr == S_OK) hr = builder->SetFiltergraph(graph.Get());
   if (hr != S_OK) return prompt.Report(hr);
   ComPtr<IMediaControl> control;
@@ -84,7 +85,8 @@ bool CameraGraph::AddRenderer(CameraPrompt& prompt) {
   if (hr != S_OK) return prompt.Report(hr);
   ComPtr<IVideoWindow> videoWindow;
   // control.h has no uuid declaration for IVideoWindow: ask with its IID.
-  hr = renderer->QueryInterface(IID_IVideoWindow, reinterpret_cast<void**>(videoWindow.GetAddressOf()));
+  hr = renderer->QueryInterface(IID_IVideoWindow,
+                                reinterpret_cast<void**>(videoWindow.GetAddressOf()));
   if (hr != S_OK) return prompt.Report(hr);
   // Left unconnected: the capture stream ends at the grabber.
   hr = m_graph->AddFilter(renderer.Get(), L"VMR9");

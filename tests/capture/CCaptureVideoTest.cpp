@@ -119,7 +119,8 @@ TEST(CameraSelect, AsksAboutEveryDeviceAndNoOrCancelLeavesItUnselected) {
                                        DeviceQuestion(L"Test Camera A", L"first test camera",
                                                       L"\\\\?\\usb#vid_0001&pid_0002#a")));
   EXPECT_NE(questions.end(),
-            std::find(questions.begin(), questions.end(), DeviceQuestion(L"Test Camera B", L"", L"")));
+            std::find(questions.begin(), questions.end(),
+                      DeviceQuestion(L"Test Camera B", L"", L"")));
   EXPECT_FALSE(source.HasGraph());
 
   ScriptedMessageBox cancel(Answers({IDCANCEL}));
@@ -186,7 +187,8 @@ TEST(CameraDeviceTexts, LongTextsAreCutToTheFieldsWithoutSplittingACharacter) {
   // A character outside the basic plane straddles the field's last unit.
   const std::wstring name = std::wstring(1022, L'n') + L"\U0001F4F7" + std::wstring(500, L'n');
   const std::wstring path(1500, L'p');
-  FakeVideoDevice device(tvqtest::kFakeDeviceA, name, std::wstring(1500, L'd').c_str(), path.c_str());
+  FakeVideoDevice device(tvqtest::kFakeDeviceA, name, std::wstring(1500, L'd').c_str(),
+                         path.c_str());
   ScriptedMessageBox boxes(Answers({IDNO}));
   CCaptureVideo source;
   source.SetMessageBox(boxes.Fn());
@@ -244,8 +246,9 @@ TEST(CameraSource, DefaultConstructedAndMovedObjectsAreUnselected) {
   // Every object holds its own COM initialisation: the apartment outlives all but one of them.
   grown.clear();
   Microsoft::WRL::ComPtr<IGraphBuilder> graph;
-  EXPECT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IGraphBuilder, reinterpret_cast<void**>(graph.GetAddressOf())));
+  EXPECT_EQ(S_OK,
+            CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                             reinterpret_cast<void**>(graph.GetAddressOf())));
 }
 
 // Our own virtual camera as the device: a small frame size keeps the graph quick.

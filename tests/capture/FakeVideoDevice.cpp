@@ -9,8 +9,10 @@
 
 namespace tvqtest {
 
-const CLSID kFakeDeviceA = {0x7d2b5a10, 0x3c41, 0x4e8a, {0x9b, 0x10, 0x55, 0x2e, 0x61, 0x0a, 0x7c, 0x01}};
-const CLSID kFakeDeviceB = {0x7d2b5a10, 0x3c41, 0x4e8a, {0x9b, 0x10, 0x55, 0x2e, 0x61, 0x0a, 0x7c, 0x02}};
+const CLSID kFakeDeviceA = {0x7d2b5a10, 0x3c41, 0x4e8a,
+                            {0x9b, 0x10, 0x55, 0x2e, 0x61, 0x0a, 0x7c, 0x01}};
+const CLSID kFakeDeviceB = {0x7d2b5a10, 0x3c41, 0x4e8a,
+                            {0x9b, 0x10, 0x55, 0x2e, 0x61, 0x0a, 0x7c, 0x02}};
 
 namespace {
 
@@ -46,8 +48,8 @@ FakeVideoDevice::FakeVideoDevice(const CLSID& clsid, const std::wstring& friendl
   filter.dwMerit = MERIT_DO_NOT_USE;
   filter.cPins = 0;
   filter.rgPins = nullptr;
-  m_registered = SUCCEEDED(mapper->RegisterFilter(clsid, friendlyName.c_str(), nullptr,
-                                                  &CLSID_VideoInputDeviceCategory, nullptr, &filter));
+  m_registered = SUCCEEDED(mapper->RegisterFilter(
+      clsid, friendlyName.c_str(), nullptr, &CLSID_VideoInputDeviceCategory, nullptr, &filter));
   if (description != nullptr) SetEntryValue(clsid, L"Description", description);
   if (devicePath != nullptr) SetEntryValue(clsid, L"DevicePath", devicePath);
 }
