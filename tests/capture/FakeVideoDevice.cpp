@@ -68,33 +68,26 @@ void FakeVideoDevice::Unregister(const CLSID& clsid) {
   if (comInitialized) CoUninitialize();
 }
 
-PluggableCamera::PluggableCamera(std::wstring friendlyName)
-    : m_friendlyName(std::move(friendlyName)), m_comInitialized(SUCCEEDED(CoInitialize(nullptr))) {
-  Plug();
-}
-
-PluggableCamera::~PluggableCamera() {
-  Unplug();
-  if (m_comInitialized) CoUninitialize();
-}
-
-// Registered under an instance of its own name, so that the filter's own entry stays.
-HRESULT PluggableCamera::Plug() {
-  auto mapper = Mapper();
-  if (!mapper) return E_FAIL;
+// Listed under an instance of its own name, so that the filter's own entry stays.
+void PluggableCamera::Plug() {
+  const bool comInitialized = SUCCEEDED(CoInitialize(nullptr));
   REGFILTER2 filter = {};
   filter.dwVersion = 1;
   filter.dwMerit = MERIT_DO_NOT_USE;
-  return mapper->RegisterFilter(tvq::CLSID_TessavueFilter, m_friendlyName.c_str(), nullptr,
-                                &CLSID_VideoInputDeviceCategory, m_friendlyName.c_str(), &filter);
+  if (auto mapper = Mapper()) {
+    mapper->RegisterFilter(tvq::CLSID_TessavueFilter, m_name.c_str(), nullptr,
+                           &CLSID_VideoInputDeviceCategory, m_name.c_str(), &filter);
+  }
+  if (comInitialized) CoUninitialize();
 }
 
 void PluggableCamera::Unplug() {
-  auto mapper = Mapper();
-  if (mapper) {
-    mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, m_friendlyName.c_str(),
+  const bool comInitialized = SUCCEEDED(CoInitialize(nullptr));
+  if (auto mapper = Mapper()) {
+    mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, m_name.c_str(),
                              tvq::CLSID_TessavueFilter);
   }
+  if (comInitialized) CoUninitialize();
 }
 
 CameraInUse::CameraInUse()

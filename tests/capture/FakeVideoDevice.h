@@ -29,24 +29,21 @@ class FakeVideoDevice {
   bool m_registered = false;
 };
 
-// Our virtual camera's class listed once more in the video input category under a name of the
-// test's own, as a camera of the machine would be (our own camera is never brought back). It can
-// be unplugged (taken off the list) and plugged in again; plugged in at construction, unplugged
-// at destruction. The filter itself must be registered (RegisteredFilter).
+// Our virtual camera's class listed once more in the video input category, under a name of the
+// test's own, as a camera of the machine would be (our own camera is never brought back): plugged
+// in (listed) until unplugged or destroyed. The filter itself must be registered.
 class PluggableCamera {
  public:
-  explicit PluggableCamera(std::wstring friendlyName);
-  ~PluggableCamera();
+  explicit PluggableCamera(std::wstring friendlyName) : m_name(std::move(friendlyName)) { Plug(); }
+  ~PluggableCamera() { Unplug(); }
   PluggableCamera(const PluggableCamera&) = delete;
   PluggableCamera& operator=(const PluggableCamera&) = delete;
 
-  HRESULT Plug();
+  void Plug();
   void Unplug();
-  const std::wstring& FriendlyName() const { return m_friendlyName; }
 
  private:
-  std::wstring m_friendlyName;
-  bool m_comInitialized;
+  std::wstring m_name;
 };
 
 // Another program runs our camera while this is held: the filter streams once per logon, so a
@@ -54,13 +51,12 @@ class PluggableCamera {
 class CameraInUse {
  public:
   CameraInUse();
-  bool IsHeld() const { return m_mutex.IsValid(); }
 
  private:
   tvq::UniqueKernelHandle m_mutex;
 };
 
-// What a capture driver does when its device is unplugged: tells the graph the device is in.
+// What a capture driver does when its device is unplugged: tells the device's graph.
 HRESULT ReportDeviceLost(IBaseFilter& device);
 
 extern const CLSID kFakeDeviceA;
