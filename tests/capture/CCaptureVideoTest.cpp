@@ -385,21 +385,4 @@ TEST_F(RealCamera, RealBoxesLeadToARunningGraph) {
   }
 }
 
-// Another program runs the camera: the graph builds but does not start, which is a failure.
-TEST_F(RealCamera, AGraphThatDoesNotRunShowsTheErrorBoxAndFillsNothing) {
-  ScriptedMessageBox boxes(&AnswerForOurFilter);
-  CCaptureVideo source;
-  source.SetMessageBox(boxes.Fn());
-  {
-    const tvqtest::CameraInUse inUse;
-    EXPECT_FALSE(source.Select());
-  }
-  EXPECT_FALSE(source.HasGraph());
-  // The device question, the two property-page errors, then the start's.
-  ASSERT_EQ(4u, boxes.Asked().size());
-  ExpectErrorBox(boxes.Asked().back(), L"800705aa");
-  EXPECT_TRUE(source.Select());
-  EXPECT_TRUE(CapturesTheKnownFrame(source));
-}
-
 }  // namespace

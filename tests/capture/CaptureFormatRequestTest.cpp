@@ -10,7 +10,6 @@ namespace {
 
 constexpr REFERENCE_TIME k60 = 166666;
 constexpr REFERENCE_TIME k30 = 333333;
-constexpr REFERENCE_TIME k15 = 666666;
 
 // A capture pin listing YUY2 up to 30 frames a second at two sizes, and MJPG up to 60 at the
 // smaller one (listed at 30). SetFormat takes a listed size and subtype no faster than that.
@@ -67,8 +66,6 @@ TEST(CaptureFormatRequest, AsksForTheRecordedSizeAndFallsBackToThePinsOwnRate) {
     tvq::CameraFormat taken;  // unset: nothing taken, the pin keeps its own format
   };
   const Row rows[] = {
-      {"recorded format and rate", {640, 480, MEDIASUBTYPE_MJPG, k15},
-       {640, 480, MEDIASUBTYPE_MJPG, k15}},
       {"unreadable subtype: the first of the size that takes the rate", {640, 480, GUID_NULL, k60},
        {640, 480, MEDIASUBTYPE_MJPG, k60}},
       {"refused rate: the size at the pin's own rate", {1280, 720, MEDIASUBTYPE_YUY2, k60},

@@ -70,24 +70,16 @@ void FakeVideoDevice::Unregister(const CLSID& clsid) {
 
 // Listed under an instance of its own name, so that the filter's own entry stays.
 void PluggableCamera::Plug() {
-  const bool comInitialized = SUCCEEDED(CoInitialize(nullptr));
   REGFILTER2 filter = {};
   filter.dwVersion = 1;
   filter.dwMerit = MERIT_DO_NOT_USE;
-  if (auto mapper = Mapper()) {
-    mapper->RegisterFilter(tvq::CLSID_TessavueFilter, m_name.c_str(), nullptr,
+  Mapper()->RegisterFilter(tvq::CLSID_TessavueFilter, m_name.c_str(), nullptr,
                            &CLSID_VideoInputDeviceCategory, m_name.c_str(), &filter);
-  }
-  if (comInitialized) CoUninitialize();
 }
 
 void PluggableCamera::Unplug() {
-  const bool comInitialized = SUCCEEDED(CoInitialize(nullptr));
-  if (auto mapper = Mapper()) {
-    mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, m_name.c_str(),
+  Mapper()->UnregisterFilter(&CLSID_VideoInputDeviceCategory, m_name.c_str(),
                              tvq::CLSID_TessavueFilter);
-  }
-  if (comInitialized) CoUninitialize();
 }
 
 CameraInUse::CameraInUse()
@@ -96,15 +88,12 @@ CameraInUse::CameraInUse()
 HRESULT ReportDeviceLost(IBaseFilter& device) {
   FILTER_INFO info{};
   HRESULT hr = device.QueryFilterInfo(&info);
-  if (hr != S_OK) return hr;
-  // Taken over without another reference: mingw-w64's ComPtr::Attach would add one.
-  Microsoft::WRL::ComPtr<IFilterGraph> graph;
-  *graph.GetAddressOf() = info.pGraph;
-  if (!graph) return E_UNEXPECTED;
+  if (hr != S_OK || info.pGraph == nullptr) return E_UNEXPECTED;
   Microsoft::WRL::ComPtr<IMediaEventSink> sink;
-  hr = graph.As(&sink);
-  if (hr != S_OK) return hr;
-  return sink->Notify(EC_DEVICE_LOST, reinterpret_cast<LONG_PTR>(&device), 0);
+  hr = info.pGraph->QueryInterface(IID_IMediaEventSink,
+                                   reinterpret_cast<void**>(sink.GetAddressOf()));
+  info.pGraph->Release();
+  return hr == S_OK ? sink->Notify(EC_DEVICE_LOST, reinterpret_cast<LONG_PTR>(&device), 0) : hr;
 }
 
 }  // namespace tvqtest

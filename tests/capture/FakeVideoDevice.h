@@ -31,7 +31,8 @@ class FakeVideoDevice {
 
 // Our virtual camera's class listed once more in the video input category, under a name of the
 // test's own, as a camera of the machine would be (our own camera is never brought back): plugged
-// in (listed) until unplugged or destroyed. The filter itself must be registered.
+// in (listed) until unplugged or destroyed. The filter itself must be registered, and COM
+// initialised on the thread.
 class PluggableCamera {
  public:
   explicit PluggableCamera(std::wstring friendlyName) : m_name(std::move(friendlyName)) { Plug(); }

@@ -77,11 +77,12 @@ class CameraRestore : public testing::Test, public ISlotFiller, public tvq::ITic
   tvqtest::TempDir m_dir;
   tvqtest::RegisteredFilter m_filter{160, 120, 30};
   tvqtest::PublishedFrame m_frame{tvqtest::QuadrantFrame(160, 120, kQuadrants)};
-  tvqtest::PluggableCamera m_camera{L"TVQ Test Camera"};
   HWND m_main = nullptr;
   tvq::CPlacementFiles m_files{m_dir.File(L"TessavueManager.exe")};
   tvq::CCaptureTimers m_timers;
   CSlots m_slots{m_files, m_timers};
+  // After the slots: their cameras keep COM initialised on this thread.
+  tvqtest::PluggableCamera m_camera{L"TVQ Test Camera"};
   CSlotRestore m_restore{m_slots, *this, *this};
 };
 
