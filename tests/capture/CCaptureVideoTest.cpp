@@ -385,4 +385,32 @@ TEST_F(RealCamera, RealBoxesLeadToARunningGraph) {
   }
 }
 
+// Our filter offers RGB24 at its configured size and 30 frames a second or slower.
+TEST_F(RealCamera, OpenAsksForTheRecordedFormatWhereTheDeviceTakesIt) {
+  struct Row {
+    const char* name;
+    tvq::CameraFormat requested;
+    REFERENCE_TIME opened;  // at kFrameWidth x kFrameHeight
+  };
+  const Row rows[] = {
+      {"recorded rate", {kFrameWidth, kFrameHeight, MEDIASUBTYPE_RGB24, 666666}, 666666},
+      {"unreadable subtype: any of the size", {kFrameWidth, kFrameHeight, GUID_NULL, 666666},
+       666666},
+      {"refused rate: the device's own", {kFrameWidth, kFrameHeight, GUID_NULL, 100000}, 333333},
+      {"size not offered: the device's own", {80, 60, MEDIASUBTYPE_RGB24, 666666}, 333333},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    tvq::CameraRequest request;
+    request.friendlyName = kFilterName;
+    request.format = row.requested;
+    CCaptureVideo source;
+    ASSERT_TRUE(source.Open(request));
+    const tvq::CameraFormat opened = source.OpenedWith().format;
+    EXPECT_EQ(kFrameWidth, opened.width);
+    EXPECT_TRUE(opened.subtype == MEDIASUBTYPE_RGB24);
+    EXPECT_EQ(row.opened, opened.interval);
+  }
+}
+
 }  // namespace
