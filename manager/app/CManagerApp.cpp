@@ -20,7 +20,7 @@ CManagerApp::CManagerApp(HINSTANCE instance, std::wstring modulePath, std::wstri
       m_methodFile(m_modulePath),
       m_slots(m_placementFiles, m_captureTimers),
       m_keys(m_slots, *this),
-      m_restore(m_slots, *this),
+      m_restore(m_slots, *this, m_tickClock),
       m_mainWindow(*this, instance) {
   m_slots.SetObserver(&m_restore);
   m_slots.SetMethodMemory(&m_methodFile);

@@ -127,6 +127,8 @@ class CManagerApp : public ISlotPicks, private ISlotKeyActions, private ISlotFil
   // Built with the app, before the window: camera sources initialise COM for this thread.
   CSlots m_slots;
   CSlotKeys m_keys;
+  // Spaces out the restore's retries.
+  tvq::SystemTickClock m_tickClock;
   // Hears of every slot change from the slots; built after them.
   CSlotRestore m_restore;
   // Made at start-up, once the configured output size is known.

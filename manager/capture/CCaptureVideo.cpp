@@ -25,12 +25,10 @@ bool CCaptureVideo::BuildAndRun(Build build) {
   bool running = false;
   {
     tvq::SelectGuard guard(m_selecting);
-    if (build()) {
-      m_graph.Run();
-      running = true;
-    }
+    running = build() && m_graph.Run(m_prompt);
   }
-  if (!running) ReleaseGraph();
+  // The failing call's result stays readable.
+  if (!running) Unselect();
   return running;
 }
 
@@ -52,7 +50,23 @@ bool CCaptureVideo::BuildGraphQuietly(const tvq::CameraRequest& request) {
   return RenderCaptureStream() && PrepareFrameBuffer();
 }
 
+bool CCaptureVideo::Reopen() {
+  if (!m_lost || m_selecting) return false;
+  const tvq::CameraRequest request = *m_lost;
+  const tvq::DeviceChooser identity = m_device;
+  // The opening makes a picture of its own before it knows whether the camera starts.
+  CImage last = std::move(picture);
+  if (Open(request)) return true;
+  // Not back yet: still the same camera, waiting under its name with its last picture.
+  picture.Destroy();
+  picture = std::move(last);
+  m_device = identity;
+  m_lost = request;
+  return false;
+}
+
 tvq::CameraRequest CCaptureVideo::OpenedWith() const {
+  if (m_lost) return *m_lost;
   tvq::CameraRequest opened;
   opened.devicePath = m_device.DevicePath();
   opened.friendlyName = m_device.FriendlyName();
@@ -76,6 +90,7 @@ bool CCaptureVideo::BuildGraph() {
 }
 
 bool CCaptureVideo::Capture() {
+  if (m_graph.HasStopped()) Lose();
   ISampleGrabber* grabber = m_graph.Grabber();
   const BITMAPINFOHEADER* header = m_graph.ConnectedHeader();
   if (grabber == nullptr || header == nullptr || m_frameBuffer.Data() == nullptr) return false;
@@ -87,11 +102,28 @@ bool CCaptureVideo::Capture() {
 
 void CCaptureVideo::ReleaseGraph() {
   if (m_selecting) return;
+  Unselect();
+  m_prompt.ClearResult();
+}
+
+void CCaptureVideo::Unselect() {
+  DropGraph();
+  m_device.Clear();
+  m_lost.reset();
+}
+
+void CCaptureVideo::DropGraph() {
   m_graph.Release();
   m_routed = false;
   m_frameBuffer.Free();
-  m_device.Clear();
-  m_prompt.ClearResult();
+}
+
+// The device's name and what it was opened with stay, for the status text, the record and the
+// reopening; the picture stays as the last frame.
+void CCaptureVideo::Lose() {
+  tvq::CameraRequest opened = OpenedWith();
+  DropGraph();
+  m_lost = std::move(opened);
 }
 
 bool CCaptureVideo::CreateGraph() { return m_graph.Create(m_prompt); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <utility>
 
 #include "manager/capture/CImage.h"
@@ -44,9 +45,16 @@ class CCaptureVideo : public ICaptureSource {
   // LastResult keeps the failing call's result).
   bool Open(const tvq::CameraRequest& request);
   // Copies the latest sample into the picture; a sample shorter than one whole picture of the
-  // connected format is skipped and the previous frame drawn again. False only when nothing is
-  // selected.
+  // connected format is skipped and the previous frame drawn again. A graph that reported its
+  // device lost (or its stream stopped) is dropped first, and the camera is gone. False when
+  // nothing is selected or the camera is gone.
   bool Capture() override;
+  // True once the running camera went away (unplugged, or its stream stopped): its graph is
+  // released, its picture, name and OpenedWith kept.
+  bool IsGone() const override { return m_lost.has_value(); }
+  // Opens a gone camera again as Open would; false (and still gone, under the same name) while
+  // it does not start.
+  bool Reopen();
   // Back to the unselected state; harmless when nothing is held. While a Select of this object
   // waits for an answer it does nothing: that Select releases what it built if it fails.
   void ReleaseGraph();
@@ -91,11 +99,13 @@ class CCaptureVideo : public ICaptureSource {
   // graph.
   bool ShowPropertyPages();
 
-  // What the running camera was opened with: its device, crossbar route and capture format.
+  // What the running (or gone) camera was opened with: its device, crossbar route and format.
   tvq::CameraRequest OpenedWith() const;
 
   HRESULT LastResult() const { return m_prompt.LastResult(); }
   bool HasGraph() const { return m_graph.IsCreated(); }
+  // The running device's filter in its graph; null without a graph.
+  IBaseFilter* Device() const { return m_graph.Device(); }
   bool IsSelecting() const { return m_selecting; }
   const BITMAPINFOHEADER* FormatHeader() const { return m_graph.ConnectedHeader(); }
   const tvq::FrameBuffer& Frame() const { return m_frameBuffer; }
@@ -107,6 +117,9 @@ class CCaptureVideo : public ICaptureSource {
 
  private:
   bool BuildGraph();
+  void Unselect();
+  void DropGraph();
+  void Lose();
   bool BuildGraphQuietly(const tvq::CameraRequest& request);
   // Select and Open: builds with build, runs the graph, releases everything on failure.
   template <typename Build>
@@ -124,4 +137,6 @@ class CCaptureVideo : public ICaptureSource {
   bool m_selecting = false;
   // Whether the running graph went through a crossbar.
   bool m_routed = false;
+  // What a camera that went away was opened with; empty while it runs or nothing is selected.
+  std::optional<tvq::CameraRequest> m_lost;
 };

@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 #include <utility>
-#include <vector>
+
+#include "manager/capture/CaptureFormatRequest.h"
+#include "manager/capture/GraphEvents.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -11,6 +13,9 @@ namespace tvq {
 namespace {
 
 constexpr DWORD kGraphContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER;
+// How long a start may take before the camera counts as running; a later failure is still seen
+// through the graph's events.
+constexpr LONG kRunWaitMs = 2000;
 
 }  // namespace
 
@@ -21,14 +26,19 @@ bool CameraGraph::Create(CameraPrompt& prompt) {
   if (hr != S_OK) return prompt.Report(hr);
   ComPtr<ICaptureGraphBuilder2> builder;
   hr = CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, kGraphContext,
-                        IID_ICaptureGraphBuilder2, reinterpret_cast<void**>(builder.GetAddressOf()));
+                        IID_ICaptureGraphBuilder2,
+                        reinterpret_cast<void**>(builder.GetAddressOf()));
   if (hr == S_OK) hr = builder->SetFiltergraph(graph.Get());
   if (hr != S_OK) return prompt.Report(hr);
   ComPtr<IMediaControl> control;
   if (!prompt.Report(graph.As(&control))) return false;
+  ComPtr<IMediaEvent> events;
+  if (!prompt.Report(graph.As(&events))) return false;
   m_graph = std::move(graph);
   m_builder = std::move(builder);
   m_control = std::move(control);
+  m_events = std::move(events);
+  m_stopped = false;
   return true;
 }
 
@@ -75,7 +85,8 @@ bool CameraGraph::AddRenderer(CameraPrompt& prompt) {
   if (hr != S_OK) return prompt.Report(hr);
   ComPtr<IVideoWindow> videoWindow;
   // control.h has no uuid declaration for IVideoWindow: ask with its IID.
-  hr = renderer->QueryInterface(IID_IVideoWindow, reinterpret_cast<void**>(videoWindow.GetAddressOf()));
+  hr = renderer->QueryInterface(IID_IVideoWindow,
+                                reinterpret_cast<void**>(videoWindow.GetAddressOf()));
   if (hr != S_OK) return prompt.Report(hr);
   // Left unconnected: the capture stream ends at the grabber.
   hr = m_graph->AddFilter(renderer.Get(), L"VMR9");
@@ -97,28 +108,7 @@ ComPtr<IAMStreamConfig> CameraGraph::CaptureConfig() const {
 
 bool CameraGraph::RequestCaptureFormat(const CameraFormat& format) {
   ComPtr<IAMStreamConfig> config = CaptureConfig();
-  if (!format.IsSet() || !config) return false;
-  int count = 0;
-  int capsSize = 0;
-  if (config->GetNumberOfCapabilities(&count, &capsSize) != S_OK) return false;
-  std::vector<BYTE> caps(static_cast<size_t>(capsSize > 0 ? capsSize : 1));
-  for (int i = 0; i < count; ++i) {
-    AM_MEDIA_TYPE* offered = nullptr;
-    // GetStreamCaps may answer S_FALSE for an index past the end: compare with S_OK.
-    if (config->GetStreamCaps(i, &offered, caps.data()) != S_OK || offered == nullptr) continue;
-    UniqueMediaType type(offered);
-    if (type.Get()->formattype != FORMAT_VideoInfo || type.Get()->pbFormat == nullptr ||
-        type.Get()->cbFormat < sizeof(VIDEOINFOHEADER) || type.Get()->subtype != format.subtype) {
-      continue;
-    }
-    auto* info = reinterpret_cast<VIDEOINFOHEADER*>(type.Get()->pbFormat);
-    if (info->bmiHeader.biWidth != format.width || labs(info->bmiHeader.biHeight) != format.height) {
-      continue;
-    }
-    if (format.interval > 0) info->AvgTimePerFrame = format.interval;
-    if (config->SetFormat(type.Get()) == S_OK) return true;
-  }
-  return false;
+  return config && tvq::RequestCaptureFormat(*config.Get(), format);
 }
 
 CameraFormat CameraGraph::CaptureFormat() const {
@@ -162,16 +152,44 @@ bool CameraGraph::ReadConnectedType(CameraPrompt& prompt) {
   return true;
 }
 
-void CameraGraph::Run() {
+bool CameraGraph::Run(CameraPrompt& prompt) {
   // The grabber only buffers; its owner polls the copy.
   m_grabber->SetBufferSamples(TRUE);
-  m_control->Run();
+  HRESULT hr = m_control->Run();
+  // S_FALSE: the graph is still on its way to running, which GetState waits out. A live source
+  // answers VFW_S_CANT_CUE there, and one still starting VFW_S_STATE_INTERMEDIATE: neither fails.
+  if (hr == S_FALSE) {
+    OAFilterState state = State_Stopped;
+    hr = m_control->GetState(kRunWaitMs, &state);
+  }
+  if (FAILED(hr)) {
+    StopEveryFilter();
+    return prompt.Report(hr);
+  }
+  return true;
+}
+
+// A start that failed half-way leaves the filters that did start paused, while the graph counts
+// itself stopped (Wine's does): its Stop then does nothing, and taking the graph down would never
+// end, since a paused filter cannot be disconnected. Each filter is stopped on its own instead.
+void CameraGraph::StopEveryFilter() {
+  ComPtr<IEnumFilters> filters;
+  if (m_graph->EnumFilters(filters.GetAddressOf()) != S_OK) return;
+  ComPtr<IBaseFilter> filter;
+  while (filters->Next(1, filter.ReleaseAndGetAddressOf(), nullptr) == S_OK) filter->Stop();
+}
+
+bool CameraGraph::HasStopped() {
+  if (!m_stopped && m_events) m_stopped = TakeStopEvents(*m_events.Get());
+  return m_stopped;
 }
 
 void CameraGraph::Release() {
   m_graph.Reset();
   m_builder.Reset();
   m_control.Reset();
+  m_events.Reset();
+  m_stopped = false;
   m_device.Reset();
   m_grabberFilter.Reset();
   m_grabber.Reset();

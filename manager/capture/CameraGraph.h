@@ -24,8 +24,8 @@ class CameraGraph {
   Microsoft::WRL::ComPtr<IAMCrossbar> FindCrossbar() const;
   bool AddSampleGrabber(CameraPrompt& prompt);
   bool AddRenderer(CameraPrompt& prompt);
-  // Asks the capture pin for format among the formats it lists; false (the device's own format
-  // then applies) when it lists none such or refuses it.
+  // Asks the capture pin for format among the formats it lists (see RequestCaptureFormat); false
+  // when the device's own format applies.
   bool RequestCaptureFormat(const CameraFormat& format);
   // The format the capture pin works with now; unset when the pin does not say.
   CameraFormat CaptureFormat() const;
@@ -33,8 +33,12 @@ class CameraGraph {
   bool RenderCaptureStream(CameraPrompt& prompt);
   // Reads the type the grabber connected with; anything but a video-info format is refused.
   bool ReadConnectedType(CameraPrompt& prompt);
-  // Buffering on, then run.
-  void Run();
+  // Buffering on, then run. A graph that does not start (a device in use by another program,
+  // a driver that fails) is reported as a failure: it would only ever show black.
+  bool Run(CameraPrompt& prompt);
+  // True once the running graph said that it delivers no more frames (its device was unplugged,
+  // its stream stopped on an error); reads the graph's events, cheap enough for every tick.
+  bool HasStopped();
   // Releasing the graph manager's references ends the graph; it is not stopped first.
   void Release();
 
@@ -47,12 +51,14 @@ class CameraGraph {
   long ConnectedSampleSize() const;
 
  private:
+  void StopEveryFilter();
   // The stream configuration of the device's video capture pin; null when it has none.
   Microsoft::WRL::ComPtr<IAMStreamConfig> CaptureConfig() const;
 
   Microsoft::WRL::ComPtr<IGraphBuilder> m_graph;
   Microsoft::WRL::ComPtr<ICaptureGraphBuilder2> m_builder;
   Microsoft::WRL::ComPtr<IMediaControl> m_control;
+  Microsoft::WRL::ComPtr<IMediaEvent> m_events;
   Microsoft::WRL::ComPtr<IBaseFilter> m_device;
   Microsoft::WRL::ComPtr<IBaseFilter> m_grabberFilter;
   Microsoft::WRL::ComPtr<ISampleGrabber> m_grabber;
@@ -61,6 +67,7 @@ class CameraGraph {
   Microsoft::WRL::ComPtr<IVideoWindow> m_videoWindow;
   // Its format block and object are freed with it.
   UniqueMediaType m_connectedType;
+  bool m_stopped = false;
 };
 
 }  // namespace tvq

@@ -25,8 +25,8 @@ class ICaptureSource {
   virtual const wchar_t* Section() const = 0;
   // Lets go of what the source holds (a camera's graph); the source may be filled again later.
   virtual void Release() {}
-  // True once what the source captures went away for good (a closed window): the slot keeps
-  // its last picture and waits for the same source to come back.
+  // True once what the source captures went away (a closed window, an unplugged camera): the
+  // slot keeps its last picture and waits for the same source to come back.
   virtual bool IsGone() const { return false; }
   // The top-level window the source captures, if any: a window fills one slot at a time.
   virtual HWND CapturedWindow() const { return nullptr; }

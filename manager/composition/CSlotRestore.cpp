@@ -7,6 +7,7 @@ void CSlotRestore::Start(const std::wstring& iniPath, bool enabled, HWND ownWind
   m_ownWindow = ownWindow;
   const int count = m_slots.SlotCount();
   m_waiting.assign(count, std::nullopt);
+  m_retries.assign(count, tvq::RetryBackoff(m_clock));
   m_devices.reset();
   // Records beyond the slot count stay in the file untouched, for a larger count later.
   for (int slot = 0; slot < count; ++slot) {
@@ -75,6 +76,7 @@ bool CSlotRestore::Reattach(int slot, const tvq::SlotRecord& record) {
 bool CSlotRestore::Forget(int slot) {
   if (!m_enabled || !IsSlot(slot) || !m_waiting[slot] || !m_slots.IsEmpty(slot)) return false;
   m_waiting[slot].reset();
+  m_retries[slot].Reset();
   m_records.Write(slot, tvq::SlotRecord());
   return true;
 }
@@ -92,7 +94,10 @@ void CSlotRestore::OnSlotChanged(int slot) {
   // Pausing a slot whose source went away leaves it waiting; any new source ends the wait.
   const ICaptureSource* source = m_slots.Source(slot);
   const bool stillWaiting = source != nullptr && source->IsGone();
-  if (!stillWaiting) m_waiting[slot].reset();
+  if (!stillWaiting) {
+    m_waiting[slot].reset();
+    m_retries[slot].Reset();
+  }
   if (!m_restoring) m_records.Write(slot, Describe(slot));
 }
 
@@ -113,11 +118,26 @@ tvq::SlotRecord CSlotRestore::Describe(int slot) const {
 }
 
 bool CSlotRestore::FillSlotQuietly(int slot, int kind, const tvq::SourceOpener& open) {
-  return m_filler.FillSlotQuietly(slot, kind, open);
+  return Spaced(slot, [&] { return m_filler.FillSlotQuietly(slot, kind, open); });
 }
 
 bool CSlotRestore::ReopenSlotSource(int slot, const tvq::SourceOpener& open) {
-  return m_filler.ReopenSlotSource(slot, open);
+  return Spaced(slot, [&] { return m_filler.ReopenSlotSource(slot, open); });
+}
+
+// Every opening of a source found again comes through here. One that fails (a camera that is
+// there but does not start) costs a graph built on the window's thread, so it is tried again
+// only once the back-off allows.
+bool CSlotRestore::Spaced(int slot, const std::function<bool()>& open) {
+  tvq::RetryBackoff& retries = m_retries[slot];
+  if (!retries.IsDue()) return false;
+  const bool opened = open();
+  if (opened) {
+    retries.Reset();
+  } else {
+    retries.Failed();
+  }
+  return opened;
 }
 
 // The same window never fills two slots, and the Manager never captures itself.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "manager/composition/CSlotRecords.h"
 #include "manager/composition/CSlots.h"
 #include "manager/composition/ISlotWaits.h"
+#include "manager/composition/RetryBackoff.h"
 #include "manager/composition/SlotKinds.h"
 #include "manager/composition/SlotServices.h"
 
@@ -29,8 +31,9 @@ class ISlotFiller {
 
 // Bringing the slots back at start-up, beside the specified start that leaves them empty: every
 // change of a slot is recorded (CSlotRecords), the next start fills each recorded slot again
-// without asking, and a slot whose source is not there yet waits for it. Switched on by the
-// settings file; when off, nothing is read, written or searched.
+// without asking, and a slot whose source is not there yet waits for it. A source that is there
+// but does not open (a camera in use elsewhere) waits too, its tries spaced out by a back-off.
+// Switched on by the settings file; when off, nothing is read, written or searched.
 //
 // Threads: the GUI thread only: start-up, the waiting timer, slot changes and shut-down arrive
 // as messages of the main window, one at a time.
@@ -38,7 +41,9 @@ class CSlotRestore : public ISlotObserver,
                      public ISlotWaits,
                      private tvq::ISlotReopening {
  public:
-  CSlotRestore(CSlots& slots, ISlotFiller& filler) : m_slots(slots), m_filler(filler) {}
+  // The clock spaces the retries; it must outlive the restore.
+  CSlotRestore(CSlots& slots, ISlotFiller& filler, const tvq::ITickClock& clock)
+      : m_slots(slots), m_filler(filler), m_clock(clock) {}
 
   CSlotRestore(const CSlotRestore&) = delete;
   CSlotRestore& operator=(const CSlotRestore&) = delete;
@@ -73,6 +78,7 @@ class CSlotRestore : public ISlotObserver,
   bool WatchGoneSources();
   tvq::SlotRecord Describe(int slot) const;
   bool IsSlot(int slot) const { return slot >= 0 && slot < static_cast<int>(m_waiting.size()); }
+  bool Spaced(int slot, const std::function<bool()>& open);
 
   // tvq::ISlotReopening, for the rows of the table of kinds.
   bool FillSlotQuietly(int slot, int kind, const tvq::SourceOpener& open) override;
@@ -82,12 +88,15 @@ class CSlotRestore : public ISlotObserver,
 
   CSlots& m_slots;
   ISlotFiller& m_filler;
+  const tvq::ITickClock& m_clock;
   CSlotRecords m_records;
   HWND m_ownWindow = nullptr;
   bool m_enabled = false;
   // Fills made here bring back what the records already say: they are not written again.
   bool m_restoring = false;
   std::vector<std::optional<tvq::SlotRecord>> m_waiting;
+  // Per slot: when a source that was found but did not open may be tried again.
+  std::vector<tvq::RetryBackoff> m_retries;
   // Listed at most once per start-up or poll, and only when a camera is looked for.
   std::optional<std::vector<tvq::VideoDevice>> m_devices;
 };

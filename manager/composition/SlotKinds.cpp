@@ -79,9 +79,18 @@ bool ReopenCamera(ISlotReopening& context, int slot, const SlotRecord& record) {
   });
 }
 
-// A camera that is there but does not start would only be searched for in vain.
-bool CameraMayStillCome(ISlotReopening& context, const SlotRecord& record) {
-  return CanRestoreCamera(record.camera) && !IsRestorableCamera(context.Devices(), record.camera);
+// A camera not plugged in yet, and one that is there but does not start (in use by another
+// program, a driver that fails), is waited for: the restore spaces out its tries.
+bool CameraMayStillCome(ISlotReopening&, const SlotRecord& record) {
+  return CanRestoreCamera(record.camera);
+}
+
+// A camera unplugged while captured comes back once it is listed again.
+bool ReattachCamera(ISlotReopening& context, int slot, const SlotRecord& record) {
+  if (!IsRestorableCamera(context.Devices(), record.camera)) return false;
+  return context.ReopenSlotSource(slot, [](ICaptureSource& source) {
+    return static_cast<CCaptureVideo&>(source).Reopen();
+  });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -169,7 +178,7 @@ const std::vector<SlotKindRow>& SlotKinds() {
       {kCameraSlot, L"Camera", kCameraFileName, kDefaultCameraCaptureRate, 'C', nullptr, nullptr,
        kCameraSettingsItem,
        ChooseCamera, ReadCameraKeys, WriteCameraKeys, DescribeCamera, CameraName, ReopenCamera,
-       CameraMayStillCome, nullptr},
+       CameraMayStillCome, ReattachCamera},
       {kWindowSlot, L"Window", kWindowFileName, kDefaultWindowCaptureRate, 'W', nullptr, nullptr,
        nullptr,
        ChooseWindow, ReadWindowKeys, WriteWindowKeys, DescribeWindow, NameIsTitle, ReopenWindow,

@@ -119,7 +119,8 @@ TEST(CameraSelect, AsksAboutEveryDeviceAndNoOrCancelLeavesItUnselected) {
                                        DeviceQuestion(L"Test Camera A", L"first test camera",
                                                       L"\\\\?\\usb#vid_0001&pid_0002#a")));
   EXPECT_NE(questions.end(),
-            std::find(questions.begin(), questions.end(), DeviceQuestion(L"Test Camera B", L"", L"")));
+            std::find(questions.begin(), questions.end(),
+                      DeviceQuestion(L"Test Camera B", L"", L"")));
   EXPECT_FALSE(source.HasGraph());
 
   ScriptedMessageBox cancel(Answers({IDCANCEL}));
@@ -186,7 +187,8 @@ TEST(CameraDeviceTexts, LongTextsAreCutToTheFieldsWithoutSplittingACharacter) {
   // A character outside the basic plane straddles the field's last unit.
   const std::wstring name = std::wstring(1022, L'n') + L"\U0001F4F7" + std::wstring(500, L'n');
   const std::wstring path(1500, L'p');
-  FakeVideoDevice device(tvqtest::kFakeDeviceA, name, std::wstring(1500, L'd').c_str(), path.c_str());
+  FakeVideoDevice device(tvqtest::kFakeDeviceA, name, std::wstring(1500, L'd').c_str(),
+                         path.c_str());
   ScriptedMessageBox boxes(Answers({IDNO}));
   CCaptureVideo source;
   source.SetMessageBox(boxes.Fn());
@@ -244,8 +246,9 @@ TEST(CameraSource, DefaultConstructedAndMovedObjectsAreUnselected) {
   // Every object holds its own COM initialisation: the apartment outlives all but one of them.
   grown.clear();
   Microsoft::WRL::ComPtr<IGraphBuilder> graph;
-  EXPECT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IGraphBuilder, reinterpret_cast<void**>(graph.GetAddressOf())));
+  EXPECT_EQ(S_OK,
+            CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                             reinterpret_cast<void**>(graph.GetAddressOf())));
 }
 
 // Our own virtual camera as the device: a small frame size keeps the graph quick.
@@ -379,6 +382,34 @@ TEST_F(RealCamera, RealBoxesLeadToARunningGraph) {
   }
   for (const tvqtest::SeenBox& box : devices.Seen()) {
     EXPECT_TRUE(box.hasYes && box.hasNo && box.hasCancel);
+  }
+}
+
+// Our filter offers RGB24 at its configured size and 30 frames a second or slower.
+TEST_F(RealCamera, OpenAsksForTheRecordedFormatWhereTheDeviceTakesIt) {
+  struct Row {
+    const char* name;
+    tvq::CameraFormat requested;
+    REFERENCE_TIME opened;  // at kFrameWidth x kFrameHeight
+  };
+  const Row rows[] = {
+      {"recorded rate", {kFrameWidth, kFrameHeight, MEDIASUBTYPE_RGB24, 666666}, 666666},
+      {"unreadable subtype: any of the size", {kFrameWidth, kFrameHeight, GUID_NULL, 666666},
+       666666},
+      {"refused rate: the device's own", {kFrameWidth, kFrameHeight, GUID_NULL, 100000}, 333333},
+      {"size not offered: the device's own", {80, 60, MEDIASUBTYPE_RGB24, 666666}, 333333},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    tvq::CameraRequest request;
+    request.friendlyName = kFilterName;
+    request.format = row.requested;
+    CCaptureVideo source;
+    ASSERT_TRUE(source.Open(request));
+    const tvq::CameraFormat opened = source.OpenedWith().format;
+    EXPECT_EQ(kFrameWidth, opened.width);
+    EXPECT_TRUE(opened.subtype == MEDIASUBTYPE_RGB24);
+    EXPECT_EQ(row.opened, opened.interval);
   }
 }
 

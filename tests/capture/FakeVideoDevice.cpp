@@ -5,10 +5,14 @@
 
 #include <wrl/client.h>
 
+#include "filter/FilterIdentity.h"
+
 namespace tvqtest {
 
-const CLSID kFakeDeviceA = {0x7d2b5a10, 0x3c41, 0x4e8a, {0x9b, 0x10, 0x55, 0x2e, 0x61, 0x0a, 0x7c, 0x01}};
-const CLSID kFakeDeviceB = {0x7d2b5a10, 0x3c41, 0x4e8a, {0x9b, 0x10, 0x55, 0x2e, 0x61, 0x0a, 0x7c, 0x02}};
+const CLSID kFakeDeviceA = {0x7d2b5a10, 0x3c41, 0x4e8a,
+                            {0x9b, 0x10, 0x55, 0x2e, 0x61, 0x0a, 0x7c, 0x01}};
+const CLSID kFakeDeviceB = {0x7d2b5a10, 0x3c41, 0x4e8a,
+                            {0x9b, 0x10, 0x55, 0x2e, 0x61, 0x0a, 0x7c, 0x02}};
 
 namespace {
 
@@ -44,8 +48,8 @@ FakeVideoDevice::FakeVideoDevice(const CLSID& clsid, const std::wstring& friendl
   filter.dwMerit = MERIT_DO_NOT_USE;
   filter.cPins = 0;
   filter.rgPins = nullptr;
-  m_registered = SUCCEEDED(mapper->RegisterFilter(clsid, friendlyName.c_str(), nullptr,
-                                                  &CLSID_VideoInputDeviceCategory, nullptr, &filter));
+  m_registered = SUCCEEDED(mapper->RegisterFilter(
+      clsid, friendlyName.c_str(), nullptr, &CLSID_VideoInputDeviceCategory, nullptr, &filter));
   if (description != nullptr) SetEntryValue(clsid, L"Description", description);
   if (devicePath != nullptr) SetEntryValue(clsid, L"DevicePath", devicePath);
 }
@@ -62,6 +66,34 @@ void FakeVideoDevice::Unregister(const CLSID& clsid) {
     if (mapper) mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, nullptr, clsid);
   }
   if (comInitialized) CoUninitialize();
+}
+
+// Listed under an instance of its own name, so that the filter's own entry stays.
+void PluggableCamera::Plug() {
+  REGFILTER2 filter = {};
+  filter.dwVersion = 1;
+  filter.dwMerit = MERIT_DO_NOT_USE;
+  Mapper()->RegisterFilter(tvq::CLSID_TessavueFilter, m_name.c_str(), nullptr,
+                           &CLSID_VideoInputDeviceCategory, m_name.c_str(), &filter);
+}
+
+void PluggableCamera::Unplug() {
+  Mapper()->UnregisterFilter(&CLSID_VideoInputDeviceCategory, m_name.c_str(),
+                             tvq::CLSID_TessavueFilter);
+}
+
+CameraInUse::CameraInUse()
+    : m_mutex(CreateMutexW(nullptr, FALSE, tvq::kSingleInstanceMutexName)) {}
+
+HRESULT ReportDeviceLost(IBaseFilter& device) {
+  FILTER_INFO info{};
+  HRESULT hr = device.QueryFilterInfo(&info);
+  if (hr != S_OK || info.pGraph == nullptr) return E_UNEXPECTED;
+  Microsoft::WRL::ComPtr<IMediaEventSink> sink;
+  hr = info.pGraph->QueryInterface(IID_IMediaEventSink,
+                                   reinterpret_cast<void**>(sink.GetAddressOf()));
+  info.pGraph->Release();
+  return hr == S_OK ? sink->Notify(EC_DEVICE_LOST, reinterpret_cast<LONG_PTR>(&device), 0) : hr;
 }
 
 }  // namespace tvqtest

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <windows.h>
+#include <strmif.h>
 
 #include <string>
+
+#include "common/Lifetime.h"
 
 namespace tvqtest {
 
@@ -25,6 +28,37 @@ class FakeVideoDevice {
   bool m_comInitialized;
   bool m_registered = false;
 };
+
+// Our virtual camera's class listed once more in the video input category, under a name of the
+// test's own, as a camera of the machine would be (our own camera is never brought back): plugged
+// in (listed) until unplugged or destroyed. The filter itself must be registered, and COM
+// initialised on the thread.
+class PluggableCamera {
+ public:
+  explicit PluggableCamera(std::wstring friendlyName) : m_name(std::move(friendlyName)) { Plug(); }
+  ~PluggableCamera() { Unplug(); }
+  PluggableCamera(const PluggableCamera&) = delete;
+  PluggableCamera& operator=(const PluggableCamera&) = delete;
+
+  void Plug();
+  void Unplug();
+
+ private:
+  std::wstring m_name;
+};
+
+// Another program runs our camera while this is held: the filter streams once per logon, so a
+// graph built on it does not start (its Pause fails) meanwhile.
+class CameraInUse {
+ public:
+  CameraInUse();
+
+ private:
+  tvq::UniqueKernelHandle m_mutex;
+};
+
+// What a capture driver does when its device is unplugged: tells the device's graph.
+HRESULT ReportDeviceLost(IBaseFilter& device);
 
 extern const CLSID kFakeDeviceA;
 extern const CLSID kFakeDeviceB;
