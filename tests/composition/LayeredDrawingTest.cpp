@@ -28,6 +28,10 @@ struct Step {
 };
 
 Step Fill(int s, int kind, double w, double h) { return {Op::Fill, s, 1.0 * kind, w, h}; }
+// A picture with alpha (premultiplied, 32 bits a pixel), as image and text slots give.
+Step FillAlpha(int s, double w, double h) {
+  return {Op::Fill, s, 1.0 * tvq::kWindowSlot, w, h, 32};
+}
 Step Place(int s, double x, double y, double w, double h) { return {Op::Place, s, x, y, w, h}; }
 Step Trim(int s, double l, double t, double r, double b) { return {Op::Trim, s, l, t, r, b}; }
 Step Resize(int s, double w, double h) { return {Op::Resize, s, 0, w, h}; }
@@ -37,18 +41,28 @@ Step Capture(int slot) { return {Op::Capture, slot}; }
 Step Patch(int s, double x, double y, double w, double h) { return {Op::Patch, s, x, y, w, h}; }
 Step Do(Op op, int slot = 0) { return {op, slot}; }
 
+BYTE Noise(int i, int y, std::uint32_t seed) {
+  const std::uint32_t h = (i * 2654435761u) ^ (y * 40503u) ^ (seed * 2246822519u);
+  return static_cast<BYTE>((h >> 13) ^ (h >> 5));
+}
+
 // Noise, so that every interpolated pixel depends on its neighbours; only inside the rectangle
-// when one is given.
+// when one is given. A picture with alpha gets premultiplied noise, a quarter of it clear and a
+// quarter opaque.
 void Paint(CImage& picture, std::uint32_t seed, int x = 0, int top = 0, int w = -1, int h = -1) {
   if (w < 0) {
     w = picture.Width();
     h = picture.Height();
   }
+  const int bytes = picture.BitsPerPixel() / 8;
   for (int y = top; y < top + h; ++y) {
     BYTE* row = picture.Bits() + static_cast<ptrdiff_t>(y) * picture.Pitch();
-    for (int i = 3 * x; i < 3 * (x + w); ++i) {
-      const std::uint32_t h = (i * 2654435761u) ^ (y * 40503u) ^ (seed * 2246822519u);
-      row[i] = static_cast<BYTE>((h >> 13) ^ (h >> 5));
+    for (int i = bytes * x; i < bytes * (x + w); ++i) row[i] = Noise(i, y, seed);
+    if (bytes != 4) continue;
+    for (int i = 4 * x; i < 4 * (x + w); i += 4) {
+      const int alpha = row[i + 3] < 64 ? 0 : row[i + 3] >= 192 ? 255 : row[i + 3];
+      for (int c = 0; c < 4; ++c) row[i + c] = static_cast<BYTE>(row[i + c] * alpha / 255);
+      row[i + 3] = static_cast<BYTE>(alpha);
     }
   }
 }
@@ -78,13 +92,15 @@ struct Scene {
       case Op::Fill:
         slots.Fill(step.slot, int(step.a));
         picture.Destroy();
-        picture.Create(int(step.b), int(step.c), 24);
+        picture.Create(int(step.b), int(step.c), step.d == 32 ? 32 : 24);
         Paint(picture, seed);
         compositor.MarkSlotChanged(step.slot);
         break;
-      case Op::Resize:  // also a window that changed its size: its picture is made anew
+      case Op::Resize: {  // also a window that changed its size: its picture is made anew
+        const int bits = picture.BitsPerPixel();
         picture.Destroy();
-        picture.Create(int(step.b), int(step.c), 24);
+        picture.Create(int(step.b), int(step.c), bits);
+      }
         [[fallthrough]];
       case Op::Capture:
         Paint(picture, seed);
@@ -132,9 +148,9 @@ struct Scene {
   static void Renew(CImage& picture) {
     const BYTE* bytes = picture.LowestAddress();
     std::vector<BYTE> kept(bytes, bytes + picture.BufferBytes());
-    const int width = picture.Width(), height = picture.Height();
+    const int width = picture.Width(), height = picture.Height(), bits = picture.BitsPerPixel();
     picture.Destroy();
-    picture.Create(width, height, 24);
+    picture.Create(width, height, bits);
     std::copy(kept.begin(), kept.end(), picture.LowestAddress());
   }
 
@@ -230,6 +246,14 @@ const Sequence kSequences[] = {
       Patch(3, 20, 25, 14, 1), Patch(0, 70, 40, 2, 2), Do(Op::Empty, 0), Do(Op::Empty, 1),
       Do(Op::Empty, 2), Patch(3, 5, 5, 3, 3), Patch(3, 2, 25, 32, 1), Patch(3, 17, 13, 1, 1),
       Patch(3, 0, 0, 1, 1), Do(Op::Renew, 3)}},
+    {"pictures with alpha over and under the others, trimmed and mirrored",
+     {FillAlpha(3, 40, 30), Place(3, 0.2, 0.1, 0.5, 0.6), Capture(1), Capture(3), Do(Op::Still),
+      Patch(3, 5, 5, 4, 4), Capture(0), Trim(3, 3, 2, 4, 1), Capture(2),
+      Place(3, 0.7, 0.1, -0.5, 0.6), Capture(3), Place(3, 0.2, 0.9, 0.5, -0.6), Capture(1),
+      Trim(3, 30, 0, 20, 0), Capture(3), Trim(3, -4, -3, 2, 0), Place(3, -0.1, 0.5, 0.6, 0.7),
+      Capture(0), Do(Op::Empty, 0), FillAlpha(0, 64, 48), Capture(3), Do(Op::Pause, 3),
+      Capture(0), Do(Op::Resume, 3), Resize(3, 20, 60), Place(3, 0.05, 0.05, 0.3, 0.3),
+      Capture(1), Do(Op::Empty, 1), Capture(3), Do(Op::R), Capture(0)}},
     {"strong shrinking and enlarging",
      {Fill(3, tvq::kDesktopSlot, 400, 300), Place(3, 0.05, 0.6, 0.2, 0.2), Patch(3, 200, 150, 1, 1),
       Patch(3, 0, 0, 400, 1), Patch(3, 399, 0, 1, 300), Place(1, 0, 0, 1, 1), Resize(1, 5, 4),
