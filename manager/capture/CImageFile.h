@@ -1,0 +1,63 @@
+#pragma once
+
+#include <windows.h>
+#include <wincodec.h>
+#include <wrl/client.h>
+
+#include <string>
+
+class CImage;
+
+namespace tvq {
+
+// What the once-a-second look at an image file compares: whether it is there, its size and its
+// last write time. Reading it costs one attribute query, never an open of the file.
+struct FileStamp {
+  bool exists = false;
+  ULONGLONG size = 0;
+  FILETIME written = {};
+
+  static FileStamp Of(const std::wstring& path);
+  bool operator==(const FileStamp& other) const;
+  bool operator!=(const FileStamp& other) const { return !(*this == other); }
+};
+
+}  // namespace tvq
+
+// An image file made into a picture through the system's imaging component (WIC): the first
+// frame (GIF, TIFF and ICO files may hold more), premultiplied to 32 bits a pixel and scaled by
+// WIC to the size asked for. A picture without any transparent pixel becomes a plain 24-bit
+// picture, drawn like a window's. A frame whose header claims more pixels than kMaxSide a side
+// or kMaxPixels in all is refused before any pixel is decoded.
+//
+// Threads: the GUI thread, which has COM initialised (the Manager's camera objects hold it).
+class CImageFile {
+ public:
+  static constexpr UINT kMaxSide = 16384;
+  static constexpr UINT kMaxPixels = 64u * 1024u * 1024u;
+
+  // Decodes path into picture at width x height; 0 for either side keeps the frame's own size
+  // there, limited to ownSideLimit. On failure the picture is left as it was and problem says
+  // why, in the words of the status text.
+  HRESULT Decode(const std::wstring& path, UINT width, UINT height, UINT ownSideLimit,
+                 CImage& picture, std::wstring& problem);
+
+  // The frame size of the last successful decode (before scaling).
+  UINT FrameWidth() const { return m_frameWidth; }
+  UINT FrameHeight() const { return m_frameHeight; }
+
+  // Why a decode failed, for the codes this class returns.
+  static std::wstring ProblemOf(HRESULT hr, UINT frameWidth, UINT frameHeight);
+
+ private:
+  HRESULT CheckFile(const std::wstring& path) const;
+  HRESULT OpenFrame(const std::wstring& path,
+                    Microsoft::WRL::ComPtr<IWICBitmapFrameDecode>& frame);
+  HRESULT Convert(IWICBitmapSource* frame, UINT width, UINT height,
+                  Microsoft::WRL::ComPtr<IWICBitmapSource>& converted);
+  static HRESULT CopyInto(IWICBitmapSource* source, UINT width, UINT height, CImage& picture);
+
+  Microsoft::WRL::ComPtr<IWICImagingFactory> m_factory;
+  UINT m_frameWidth = 0;
+  UINT m_frameHeight = 0;
+};
