@@ -30,11 +30,18 @@ bool CCaptureImage::Open(const std::wstring& path) {
   return true;
 }
 
-void CCaptureImage::FitTo(int width, int height) {
-  if (width < 1) width = 1;
-  if (height < 1) height = 1;
-  m_fitWidth = width;
-  m_fitHeight = height;
+bool CCaptureImage::Reload() {
+  if (m_path.empty()) return false;
+  if (!m_gone) return true;
+  m_lastCheck = 0;
+  FileChanged();
+  return !m_gone && DecodeNow(m_path, m_fitWidth, m_fitHeight);
+}
+
+bool CCaptureImage::FitTo(int width, int height) {
+  m_fitWidth = width < 1 ? 1 : width;
+  m_fitHeight = height < 1 ? 1 : height;
+  return m_fitWidth != m_decodedWidth || m_fitHeight != m_decodedHeight;
 }
 
 bool CCaptureImage::Capture() {
@@ -47,7 +54,7 @@ bool CCaptureImage::Capture() {
   return DecodeNow(m_path, m_fitWidth, m_fitHeight);
 }
 
-const wchar_t* CCaptureImage::DisplayName() const { return PathFindFileNameW(m_path.c_str()); }
+const wchar_t* CCaptureImage::Name() const { return PathFindFileNameW(m_path.c_str()); }
 
 bool CCaptureImage::DecodeNow(const std::wstring& path, int width, int height) {
   // Taken before the decode: a change while decoding is seen at the next look.
@@ -57,6 +64,8 @@ bool CCaptureImage::DecodeNow(const std::wstring& path, int width, int height) {
   const HRESULT hr = m_file.Decode(path, static_cast<UINT>(width), static_cast<UINT>(height),
                                    kFirstSideLimit, picture, m_problem);
   if (FAILED(hr)) {
+    m_problem = L"画像「" + std::wstring(PathFindFileNameW(path.c_str())) + L"」を開けません：" +
+                m_problem;
     // A file left unreadable is decoded again only once it changes, unless it was only held.
     if (IsHeldByAnother(hr)) m_stamp = tvq::FileStamp();
     return false;

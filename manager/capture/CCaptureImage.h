@@ -6,6 +6,7 @@
 
 #include "manager/capture/CImage.h"
 #include "manager/capture/CImageFile.h"
+#include "manager/capture/ICaptureSource.h"
 
 // An image file as a capture source: a logo, a card, a still. The picture is decoded at the size
 // its slot shows it (FitTo), never larger than the canvas, so it is drawn one to one and stays
@@ -15,7 +16,7 @@
 // is back.
 //
 // Threads: the GUI thread only (WIC through the thread's COM apartment).
-class CCaptureImage {
+class CCaptureImage : public ICaptureSource {
  public:
   CCaptureImage() = default;
   virtual ~CCaptureImage() = default;
@@ -29,22 +30,25 @@ class CCaptureImage {
   // Takes the file without asking: decodes it at its own size (until the first FitTo). False,
   // with Problem() saying why, when it is no picture; the source then keeps what it had.
   bool Open(const std::wstring& path);
-  // The size the slot shows the picture at, in pixels; a capture decodes again at that size.
-  void FitTo(int width, int height);
+  // Looks at the file now: when it is back, decodes it at the size last asked for. True when the
+  // picture is there again (at once when the file never went).
+  bool Reload();
+  const std::wstring& Path() const { return m_path; }
+
+  // ICaptureSource
   // Once a second looks at the file; decodes when it changed or the size asked for did. True
   // only when the picture changed.
-  bool Capture();
-
-  CImage& Picture() { return picture; }
-  const CImage& Picture() const { return picture; }
-  const std::wstring& Path() const { return m_path; }
-  // The file name without its folder, as the status text shows it.
-  const wchar_t* DisplayName() const;
-  const wchar_t* SectionName() const { return m_path.c_str(); }
+  bool Capture() override;
+  CImage& Picture() override { return picture; }
+  // The file name without its folder.
+  const wchar_t* Name() const override;
+  const wchar_t* Section() const override { return m_path.c_str(); }
   // The file is no longer there (its slot keeps the last picture and waits).
-  bool IsGone() const { return m_gone; }
+  bool IsGone() const override { return m_gone; }
+  // The next capture decodes again at this size when it is another.
+  bool FitTo(int width, int height) override;
   // Why the last Open or decode failed; empty after a success.
-  const std::wstring& Problem() const { return m_problem; }
+  std::wstring Problem() const override { return m_problem; }
 
   // How often a capture looks at the file.
   static constexpr ULONGLONG kCheckIntervalMs = 1000;

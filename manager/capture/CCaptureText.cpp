@@ -36,23 +36,25 @@ bool CCaptureText::Open(const std::wstring& text, const tvq::TextStyle& style) {
   m_style = style;
   m_style.Clamp();
   m_displayName = FirstLine(m_text, kDisplayUnits);
-  // Drawn at once, so the slot shows the text as soon as it is filled.
-  Draw();
+  // Drawn at once, so the slot shows the text as soon as it is filled or edited.
+  m_untold = Draw();
   return true;
 }
 
-void CCaptureText::FitTo(int width, int height) {
+bool CCaptureText::FitTo(int width, int height) {
   if (width < 1) width = 1;
   if (height < 1) height = 1;
-  if (width == m_fitWidth && height == m_fitHeight) return;
+  if (width != m_fitWidth || height != m_fitHeight) m_stale = true;
   m_fitWidth = width;
   m_fitHeight = height;
-  m_stale = true;
+  return m_stale;
 }
 
 bool CCaptureText::Capture() {
-  if (!m_stale || m_text.empty()) return false;
-  return Draw();
+  const bool drawn = m_stale && !m_text.empty() && Draw();
+  const bool told = drawn || m_untold;
+  m_untold = false;
+  return told;
 }
 
 bool CCaptureText::Draw() {

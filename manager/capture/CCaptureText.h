@@ -5,6 +5,7 @@
 #include <string>
 
 #include "manager/capture/CImage.h"
+#include "manager/capture/ICaptureSource.h"
 #include "manager/capture/TextStyle.h"
 
 // A caption or a card as a capture source: text the user types, drawn with its style at the size
@@ -12,7 +13,7 @@
 // only when the text, the style or that size changed; otherwise a capture changes nothing.
 //
 // Threads: the GUI thread only (the dialog is modal on it).
-class CCaptureText {
+class CCaptureText : public ICaptureSource {
  public:
   CCaptureText() = default;
   virtual ~CCaptureText() = default;
@@ -28,20 +29,24 @@ class CCaptureText {
   // Takes a text without asking. False, with Problem() saying why, for a text a slot cannot
   // show (empty, too long); the source then keeps what it had.
   bool Open(const std::wstring& text, const tvq::TextStyle& style);
-  // The slot's size on the canvas, in pixels; the next capture draws at that size.
-  void FitTo(int width, int height);
-  // Draws the picture when something changed since the last drawing; true only then.
-  bool Capture();
-
-  CImage& Picture() { return picture; }
-  const CImage& Picture() const { return picture; }
   const std::wstring& Text() const { return m_text; }
   const tvq::TextStyle& Style() const { return m_style; }
-  // The first line, cut short, as the status text shows it.
-  const wchar_t* DisplayName() const { return m_displayName.c_str(); }
+
+  // ICaptureSource
+  // Draws the picture when something changed since the last drawing; true when the picture
+  // changed since the last capture (an edit draws at once).
+  bool Capture() override;
+  CImage& Picture() override { return picture; }
+  // The first line, cut short.
+  const wchar_t* Name() const override { return m_displayName.c_str(); }
   // Placements are kept per text.
-  const wchar_t* SectionName() const { return m_text.c_str(); }
-  const std::wstring& Problem() const { return m_problem; }
+  const wchar_t* Section() const override { return m_text.c_str(); }
+  bool HasSettings() const override { return true; }
+  // The dialog over the active window (the Manager's, whose menu asked).
+  bool ShowSettings() override { return Edit(GetActiveWindow()); }
+  // The next capture draws at this size when it is another.
+  bool FitTo(int width, int height) override;
+  std::wstring Problem() const override { return m_problem; }
 
   // The size drawn at until the first FitTo.
   static constexpr int kFirstWidth = 640;
@@ -61,4 +66,6 @@ class CCaptureText {
   int m_fitHeight = kFirstHeight;
   // Nothing drawn for the current text, style or size yet.
   bool m_stale = false;
+  // Drawn outside a capture (a fill, an edit): the next capture tells of it.
+  bool m_untold = false;
 };

@@ -16,11 +16,13 @@ enum SlotKind : int {
   kCameraSlot = 1,
   kWindowSlot = 2,
   kDesktopSlot = 3,
+  kImageSlot = 4,
+  kTextSlot = 5,
 };
 
 // Captures per second of a source whose placement names no usable rate of its own.
 inline constexpr double kDefaultCameraCaptureRate = 15.0;
-// Windows and the desktop alike.
+// Windows, the desktop, images and texts alike (a still source only looks at what changed).
 inline constexpr double kDefaultWindowCaptureRate = 5.0;
 
 inline double DefaultCaptureRate(int kind) {

@@ -109,7 +109,7 @@ TEST_F(Slots, FillingAnOccupiedSlotOrAnUnknownKindChangesNothing) {
   EXPECT_FALSE(slots.Fill(0, tvq::kDesktopSlot));
   EXPECT_FALSE(slots.Fill(0, tvq::kWindowSlot));
   EXPECT_EQ(0.5, slots.Placement(0).Pos_x);
-  EXPECT_FALSE(slots.Fill(1, 4));
+  EXPECT_FALSE(slots.Fill(1, 99));
   EXPECT_FALSE(slots.Fill(1, tvq::kEmptySlot));
   EXPECT_FALSE(slots.Fill(8, tvq::kDesktopSlot));
   EXPECT_FALSE(slots.Fill(-1, tvq::kDesktopSlot));
