@@ -1,9 +1,13 @@
 #include "manager/capture/CImageFile.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <cwchar>
 
 #include "manager/capture/CImage.h"
+#include "common/Lifetime.h"
 #include "manager/capture/CaptureText.h"
 
 using Microsoft::WRL::ComPtr;
@@ -36,6 +40,40 @@ bool IsOpaque(const CImage& picture) {
     for (int x = 0; x < picture.Width(); ++x) {
       if (row[x * 4 + 3] != kOpaque) return false;
     }
+  }
+  return true;
+}
+
+std::uint32_t BigEndian(const BYTE* p) {
+  return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+
+std::uint32_t LittleEndian(const BYTE* p, int bytes) {
+  std::uint32_t value = 0;
+  for (int i = bytes - 1; i >= 0; --i) value = value << 8 | p[i];
+  return value;
+}
+
+// The size a PNG, GIF or BMP header claims, read from the file's first bytes: some decoders
+// decode the whole frame as soon as they open it, before its size can be asked.
+bool PeekSize(const std::wstring& path, UINT& width, UINT& height) {
+  tvq::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+  BYTE head[32] = {};
+  DWORD read = 0;
+  if (!file || !ReadFile(file.Get(), head, sizeof(head), &read, nullptr)) return false;
+  if (read >= 24 && std::memcmp(head, "\x89PNG\r\n\x1a\n", 8) == 0) {
+    width = BigEndian(head + 16);
+    height = BigEndian(head + 20);
+  } else if (read >= 10 && std::memcmp(head, "GIF8", 4) == 0) {
+    width = LittleEndian(head + 6, 2);
+    height = LittleEndian(head + 8, 2);
+  } else if (read >= 26 && head[0] == 'B' && head[1] == 'M' && LittleEndian(head + 14, 4) >= 40) {
+    const std::int32_t rows = static_cast<std::int32_t>(LittleEndian(head + 22, 4));
+    width = static_cast<UINT>(std::abs(static_cast<std::int32_t>(LittleEndian(head + 18, 4))));
+    height = static_cast<UINT>(rows < 0 ? -static_cast<std::int64_t>(rows) : rows);
+  } else {
+    return false;
   }
   return true;
 }
@@ -101,13 +139,20 @@ HRESULT CImageFile::Decode(const std::wstring& path, UINT width, UINT height, UI
 }
 
 // A folder or an empty file would only give WIC's less telling codes.
-HRESULT CImageFile::CheckFile(const std::wstring& path) const {
+HRESULT CImageFile::CheckFile(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
     return HRESULT_FROM_WIN32(GetLastError());
   }
   if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return kIsFolder;
   if (data.nFileSizeHigh == 0 && data.nFileSizeLow == 0) return kIsEmpty;
+  UINT width = 0;
+  UINT height = 0;
+  if (PeekSize(path, width, height) && IsTooLarge(width, height)) {
+    m_frameWidth = width;
+    m_frameHeight = height;
+    return WINCODEC_ERR_IMAGESIZEOUTOFRANGE;
+  }
   return S_OK;
 }
 

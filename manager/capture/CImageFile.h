@@ -28,7 +28,9 @@ struct FileStamp {
 // frame (GIF, TIFF and ICO files may hold more), premultiplied to 32 bits a pixel and scaled by
 // WIC to the size asked for. A picture without any transparent pixel becomes a plain 24-bit
 // picture, drawn like a window's. A frame whose header claims more pixels than kMaxSide a side
-// or kMaxPixels in all is refused before any pixel is decoded.
+// or kMaxPixels in all is refused before any pixel is decoded: PNG, GIF and BMP headers are read
+// before WIC opens the file (some decoders decode a whole frame when opened), the others as WIC
+// reports the frame's size.
 //
 // Threads: the GUI thread, which has COM initialised (the Manager's camera objects hold it).
 class CImageFile {
@@ -50,7 +52,7 @@ class CImageFile {
   static std::wstring ProblemOf(HRESULT hr, UINT frameWidth, UINT frameHeight);
 
  private:
-  HRESULT CheckFile(const std::wstring& path) const;
+  HRESULT CheckFile(const std::wstring& path);
   HRESULT OpenFrame(const std::wstring& path,
                     Microsoft::WRL::ComPtr<IWICBitmapFrameDecode>& frame);
   HRESULT Convert(IWICBitmapSource* frame, UINT width, UINT height,
