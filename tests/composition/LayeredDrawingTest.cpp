@@ -7,9 +7,14 @@
 
 #include "channel/CSharedMemory.h"
 #include "manager/capture/CImage.h"
+#include "manager/capture/CImageFile.h"
+#include "manager/capture/TextRendering.h"
 #include "manager/composition/CCompositor.h"
 #include "manager/composition/LayeredDrawing.h"
+#include "tests/common/ComApartment.h"
+#include "tests/common/ImageFiles.h"
 #include "tests/common/Pixels24.h"
+#include "tests/common/TempDir.h"
 #include "tests/composition/FakeSlotTable.h"
 
 namespace {
@@ -28,10 +33,28 @@ struct Step {
 };
 
 Step Fill(int s, int kind, double w, double h) { return {Op::Fill, s, 1.0 * kind, w, h}; }
-// A picture with alpha (premultiplied, 32 bits a pixel), as image and text slots give.
-Step FillAlpha(int s, double w, double h) {
-  return {Op::Fill, s, 1.0 * tvq::kWindowSlot, w, h, 32};
+// A picture with alpha (premultiplied, 32 bits a pixel), as image and text slots give: noise,
+// a transparent PNG decoded by the image source's decoder, or a text drawn with outline and box.
+enum Alpha { kNoise = 32, kPng = 1, kText = 2 };
+Step FillAlpha(int s, double w, double h, Alpha made = kNoise) {
+  return {Op::Fill, s, 1.0 * tvq::kImageSlot, w, h, 1.0 * made};
 }
+
+// A PNG with a clear hole, a half-transparent ring and an opaque, shaded middle.
+const std::wstring& TransparentPng() {
+  static tvqtest::TempDir dir;
+  static const std::wstring path = dir.File(L"ring.png");
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    tvqtest::WriteImage(path, GUID_ContainerFormatPng, 48, 36, [](int x, int y) {
+      const int d = (x - 24) * (x - 24) + (y - 18) * (y - 18);
+      const BYTE alpha = d < 16 ? 0 : d < 120 ? 255 : d < 300 ? 128 : 40;
+      return tvqtest::Bgra(static_cast<BYTE>(x * 5), static_cast<BYTE>(y * 7), 200, alpha);
+    });
+  }
+  return path;
+}
+
+void MakeAlpha(CImage& picture, Alpha made, int width, int height, std::uint32_t seed);
 Step Place(int s, double x, double y, double w, double h) { return {Op::Place, s, x, y, w, h}; }
 Step Trim(int s, double l, double t, double r, double b) { return {Op::Trim, s, l, t, r, b}; }
 Step Resize(int s, double w, double h) { return {Op::Resize, s, 0, w, h}; }
@@ -92,8 +115,12 @@ struct Scene {
       case Op::Fill:
         slots.Fill(step.slot, int(step.a));
         picture.Destroy();
-        picture.Create(int(step.b), int(step.c), step.d == 32 ? 32 : 24);
-        Paint(picture, seed);
+        if (step.d != 0) {
+          MakeAlpha(picture, static_cast<Alpha>(step.d), int(step.b), int(step.c), seed);
+        } else {
+          picture.Create(int(step.b), int(step.c), 24);
+          Paint(picture, seed);
+        }
         compositor.MarkSlotChanged(step.slot);
         break;
       case Op::Resize: {  // also a window that changed its size: its picture is made anew
@@ -170,6 +197,25 @@ struct Scene {
   CCompositor compositor;
   FakeSlotTable slots;
 };
+
+void MakeAlpha(CImage& picture, Alpha made, int width, int height, std::uint32_t seed) {
+  if (made == kPng) {
+    std::wstring problem;
+    EXPECT_EQ(S_OK, CImageFile().Decode(TransparentPng(), width, height, 0, picture, problem));
+    EXPECT_EQ(32, picture.BitsPerPixel());
+    return;
+  }
+  if (made == kText) {
+    tvq::TextStyle style;
+    style.outlinePercent = 10;
+    style.box = true;
+    style.boxOpacityPercent = 40;
+    EXPECT_TRUE(tvq::RenderText(L"字幕 Caption", style, width, height, picture));
+    return;
+  }
+  picture.Create(width, height, 32);
+  Paint(picture, seed);
+}
 
 struct Sequence {
   const char* name;
@@ -254,6 +300,12 @@ const Sequence kSequences[] = {
       Capture(0), Do(Op::Empty, 0), FillAlpha(0, 64, 48), Capture(3), Do(Op::Pause, 3),
       Capture(0), Do(Op::Resume, 3), Resize(3, 20, 60), Place(3, 0.05, 0.05, 0.3, 0.3),
       Capture(1), Do(Op::Empty, 1), Capture(3), Do(Op::R), Capture(0)}},
+    {"a window, a desktop, a transparent PNG and a text overlapping, trimmed and mirrored",
+     {FillAlpha(3, 48, 36, kPng), Place(3, 0.1, 0.2, 0.75, 0.75), FillAlpha(2, 64, 20, kText),
+      Place(2, 0.2, 0.6, 0.8, 0.3), Capture(1), Capture(0), Trim(3, 4, 2, 3, 5), Capture(1),
+      Place(3, 0.9, 0.2, -0.75, 0.75), Capture(0), Place(2, 0.2, 0.9, 0.8, -0.3), Capture(1),
+      Trim(2, 3, 0, 2, 1), Do(Op::Still), FillAlpha(2, 51, 14, kText), Capture(0),
+      Place(3, 0.3, 0.1, 0.5, 0.5), Do(Op::Pause, 1), Capture(0), Do(Op::Resume, 1)}},
     {"strong shrinking and enlarging",
      {Fill(3, tvq::kDesktopSlot, 400, 300), Place(3, 0.05, 0.6, 0.2, 0.2), Patch(3, 200, 150, 1, 1),
       Patch(3, 0, 0, 400, 1), Patch(3, 399, 0, 1, 300), Place(1, 0, 0, 1, 1), Resize(1, 5, 4),
@@ -262,6 +314,7 @@ const Sequence kSequences[] = {
 
 // Every published frame of each sequence, drawn through layers and drawn directly, byte for byte.
 TEST(LayeredDrawing, PublishesTheSameFramesAsDrawingDirectly) {
+  tvqtest::ComApartment com;
   int row = 0;
   for (const Sequence& sequence : kSequences) {
     SCOPED_TRACE(sequence.name);
@@ -275,6 +328,43 @@ TEST(LayeredDrawing, PublishesTheSameFramesAsDrawingDirectly) {
       direct.Apply(steps[i], static_cast<std::uint32_t>(i));
       layered.Apply(steps[i], static_cast<std::uint32_t>(i));
       ASSERT_EQ(direct.TickAndRead(), layered.TickAndRead());
+    }
+  }
+}
+
+// A PNG of one colour at several opacities over a solid window slot, drawn either way: every
+// channel within one of the exact blend (colour x alpha + window x (1 - alpha)), and the window
+// alone around it.
+TEST(LayeredDrawing, APictureWithAlphaBlendsOverTheSlotBeneathWithinOneOfTheExactBlend) {
+  tvqtest::ComApartment com;
+  tvqtest::TempDir dir;
+  constexpr COLORREF kWindow = RGB(40, 160, 220);
+  constexpr COLORREF kCard = RGB(250, 30, 90);
+  for (const int alpha : {128, 1, 200, 255}) {
+    const std::wstring png = dir.File(L"card" + std::to_wstring(alpha) + L".png");
+    ASSERT_EQ(S_OK, tvqtest::WriteImage(png, GUID_ContainerFormatPng, 20, 10, [&](int, int) {
+      return tvqtest::Bgra(GetRValue(kCard), GetGValue(kCard), GetBValue(kCard), BYTE(alpha));
+    }));
+    for (const bool layered : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "alpha " << alpha << (layered ? ", layered" : ""));
+      Scene scene(L"Blend" + std::to_wstring(alpha) + (layered ? L"L" : L"D"), layered);
+      scene.Apply(Fill(0, tvq::kWindowSlot, 30, 20), 0);
+      tvqtest::FillRect24(scene.slots.OwnPicture(0), 0, 0, 30, 20, kWindow);
+      scene.slots.Fill(1, tvq::kImageSlot);
+      scene.slots.Placement(1) = PlacedAt(0.25, 0.25, 0.5, 0.5);
+      std::wstring problem;
+      ASSERT_EQ(S_OK, CImageFile().Decode(png, 32, 24, 0, scene.slots.OwnPicture(1), problem));
+      scene.compositor.MarkSlotChanged(1);
+      scene.TickAndRead();
+      const COLORREF blended = tvqtest::PixelAt(scene.canvas, 30, 20);
+      const auto exact = [alpha](int card, int window) {
+        return (card * alpha + window * (255 - alpha)) / 255.0;
+      };
+      EXPECT_NEAR(exact(GetRValue(kCard), GetRValue(kWindow)), GetRValue(blended), 1.0);
+      EXPECT_NEAR(exact(GetGValue(kCard), GetGValue(kWindow)), GetGValue(blended), 1.0);
+      EXPECT_NEAR(exact(GetBValue(kCard), GetBValue(kWindow)), GetBValue(blended), 1.0);
+      EXPECT_EQ(kWindow, tvqtest::PixelAt(scene.canvas, 5, 5));
+      EXPECT_EQ(kWindow, tvqtest::PixelAt(scene.canvas, 50, 40));
     }
   }
 }
