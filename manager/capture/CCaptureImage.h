@@ -49,6 +49,8 @@ class CCaptureImage : public ICaptureSource {
   bool FitTo(int width, int height) override;
   // Why the last Open or decode failed; empty after a success.
   std::wstring Problem() const override { return m_problem; }
+  // The emptied slot keeps its last picture; the decoded frame kept for resizing goes.
+  void Release() override { m_file.Forget(); }
 
   // How often a capture looks at the file.
   static constexpr ULONGLONG kCheckIntervalMs = 1000;

@@ -117,17 +117,17 @@ HRESULT CImageFile::Decode(const std::wstring& path, UINT width, UINT height, UI
                            CImage& picture, std::wstring& problem) {
   m_frameWidth = 0;
   m_frameHeight = 0;
-  ComPtr<IWICBitmapFrameDecode> frame;
-  ComPtr<IWICBitmapSource> converted;
+  ComPtr<IWICBitmapSource> frame;
+  ComPtr<IWICBitmapSource> scaled;
   CImage made;
   HRESULT hr = CheckFile(path);
-  if (SUCCEEDED(hr)) hr = OpenFrame(path, frame);
+  if (SUCCEEDED(hr)) hr = PremultipliedFrame(path, frame);
   if (SUCCEEDED(hr)) {
     width = width != 0 ? width : std::min(m_frameWidth, ownSideLimit);
     height = height != 0 ? height : std::min(m_frameHeight, ownSideLimit);
-    hr = Convert(frame.Get(), width, height, converted);
+    hr = Scale(frame.Get(), width, height, scaled);
   }
-  if (SUCCEEDED(hr)) hr = CopyInto(converted.Get(), width, height, made);
+  if (SUCCEEDED(hr)) hr = CopyInto(scaled.Get(), width, height, made);
   if (FAILED(hr)) {
     problem = ProblemOf(hr, m_frameWidth, m_frameHeight);
     return hr;
@@ -177,26 +177,57 @@ HRESULT CImageFile::OpenFrame(const std::wstring& path, ComPtr<IWICBitmapFrameDe
   return S_OK;
 }
 
-// Premultiplied first, then scaled: scaling premultiplied pixels keeps clear edges clean.
-HRESULT CImageFile::Convert(IWICBitmapSource* frame, UINT width, UINT height,
-                            ComPtr<IWICBitmapSource>& converted) {
+// Premultiplied first, then scaled: scaling premultiplied pixels keeps clear edges clean. The
+// premultiplied frame is kept from the last decode of the same file as it is (size and time),
+// so that a slot resized by keys only scales again.
+HRESULT CImageFile::PremultipliedFrame(const std::wstring& path,
+                                       ComPtr<IWICBitmapSource>& frame) {
+  const tvq::FileStamp stamp = tvq::FileStamp::Of(path);
+  if (m_kept && path == m_keptPath && stamp == m_keptStamp) {
+    frame = m_kept;
+    return m_kept->GetSize(&m_frameWidth, &m_frameHeight);
+  }
+  Forget();
+  ComPtr<IWICBitmapFrameDecode> decoded;
   ComPtr<IWICFormatConverter> converter;
-  HRESULT hr = m_factory->CreateFormatConverter(&converter);
+  HRESULT hr = OpenFrame(path, decoded);
+  if (SUCCEEDED(hr)) hr = m_factory->CreateFormatConverter(&converter);
+  if (SUCCEEDED(hr)) {
+    hr = converter->Initialize(decoded.Get(), GUID_WICPixelFormat32bppPBGRA,
+                               WICBitmapDitherTypeNone, nullptr, 0.0, WICBitmapPaletteTypeCustom);
+  }
   if (FAILED(hr)) return hr;
-  hr = converter->Initialize(frame, GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
-                             nullptr, 0.0, WICBitmapPaletteTypeCustom);
+  frame = converter;
+  if (static_cast<ULONGLONG>(m_frameWidth) * m_frameHeight > kMaxKeptPixels) return S_OK;
+  ComPtr<IWICBitmap> kept;
+  hr = m_factory->CreateBitmapFromSource(converter.Get(), WICBitmapCacheOnLoad, &kept);
   if (FAILED(hr)) return hr;
+  m_kept = kept;
+  m_keptPath = path;
+  m_keptStamp = stamp;
+  frame = kept;
+  return S_OK;
+}
+
+HRESULT CImageFile::Scale(IWICBitmapSource* frame, UINT width, UINT height,
+                          ComPtr<IWICBitmapSource>& scaled) {
   if (width == m_frameWidth && height == m_frameHeight) {
-    converted = converter;
+    scaled = frame;
     return S_OK;
   }
   ComPtr<IWICBitmapScaler> scaler;
-  hr = m_factory->CreateBitmapScaler(&scaler);
+  HRESULT hr = m_factory->CreateBitmapScaler(&scaler);
   if (FAILED(hr)) return hr;
-  hr = scaler->Initialize(converter.Get(), width, height, WICBitmapInterpolationModeFant);
+  hr = scaler->Initialize(frame, width, height, WICBitmapInterpolationModeFant);
   if (FAILED(hr)) return hr;
-  converted = scaler;
+  scaled = scaler;
   return S_OK;
+}
+
+void CImageFile::Forget() {
+  m_kept.Reset();
+  m_keptPath.clear();
+  m_keptStamp = tvq::FileStamp();
 }
 
 HRESULT CImageFile::CopyInto(IWICBitmapSource* source, UINT width, UINT height, CImage& picture) {

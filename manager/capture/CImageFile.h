@@ -37,12 +37,17 @@ class CImageFile {
  public:
   static constexpr UINT kMaxSide = 16384;
   static constexpr UINT kMaxPixels = 64u * 1024u * 1024u;
+  // Frames up to this size (a 4K picture, 32 MB) are kept for the next decode at another size.
+  static constexpr ULONGLONG kMaxKeptPixels = 3840ull * 2160ull;
 
   // Decodes path into picture at width x height; 0 for either side keeps the frame's own size
   // there, limited to ownSideLimit. On failure the picture is left as it was and problem says
   // why, in the words of the status text.
   HRESULT Decode(const std::wstring& path, UINT width, UINT height, UINT ownSideLimit,
                  CImage& picture, std::wstring& problem);
+
+  // Lets go of the frame kept from the last decode.
+  void Forget();
 
   // The frame size of the last successful decode (before scaling).
   UINT FrameWidth() const { return m_frameWidth; }
@@ -55,11 +60,17 @@ class CImageFile {
   HRESULT CheckFile(const std::wstring& path);
   HRESULT OpenFrame(const std::wstring& path,
                     Microsoft::WRL::ComPtr<IWICBitmapFrameDecode>& frame);
-  HRESULT Convert(IWICBitmapSource* frame, UINT width, UINT height,
-                  Microsoft::WRL::ComPtr<IWICBitmapSource>& converted);
+  HRESULT PremultipliedFrame(const std::wstring& path,
+                             Microsoft::WRL::ComPtr<IWICBitmapSource>& frame);
+  HRESULT Scale(IWICBitmapSource* frame, UINT width, UINT height,
+                Microsoft::WRL::ComPtr<IWICBitmapSource>& scaled);
   static HRESULT CopyInto(IWICBitmapSource* source, UINT width, UINT height, CImage& picture);
 
   Microsoft::WRL::ComPtr<IWICImagingFactory> m_factory;
+  // The last file's premultiplied frame, while the file stays as it was.
+  Microsoft::WRL::ComPtr<IWICBitmap> m_kept;
+  std::wstring m_keptPath;
+  tvq::FileStamp m_keptStamp;
   UINT m_frameWidth = 0;
   UINT m_frameHeight = 0;
 };

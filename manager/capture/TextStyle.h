@@ -14,7 +14,8 @@ struct TextStyle {
   bool bold = true;
   int sizePercent = 80;       // font height, % of the slot's height (1 ... 100)
   COLORREF color = RGB(255, 255, 255);
-  int outlinePercent = 0;     // outline thickness, % of the font height (0: none ... 30)
+  // A thin dark outline keeps white text readable over any picture.
+  int outlinePercent = 6;     // outline thickness, % of the font height (0: none ... 30)
   COLORREF outlineColor = RGB(0, 0, 0);
   bool box = false;           // a box behind the text, over the whole slot
   COLORREF boxColor = RGB(0, 0, 0);
