@@ -11,6 +11,7 @@
 #include "manager/capture/CTextDialog.h"
 #include "manager/capture/TextRendering.h"
 #include "tests/common/ChildProcess.h"
+#include "tests/composition/MenuDriver.h"
 
 namespace {
 
@@ -38,29 +39,9 @@ Coverage Measure(const CImage& picture, BYTE boxAlpha) {
   return c;
 }
 
-TEST(TextStyle, RecordsAndEscapedLinesComeBackAsWritten) {
-  for (const std::wstring text : {L"山田 太郎\r\n営業部", L" \"quoted\" \\ back\tslash ",
-                                  L"\\n is no line break", L"one\nline feed", L"　全角"}) {
-    SCOPED_TRACE(testing::PrintToString(text));
-    const std::wstring line = tvq::EscapeLine(text);
-    EXPECT_EQ(std::wstring::npos, line.find_first_of(L"\r\n\""));
-    EXPECT_NE(L' ', line.front());
-    EXPECT_NE(L' ', line.back());
-    EXPECT_EQ(text, tvq::UnescapeLine(line));
-  }
-  tvq::TextStyle style;
-  style.font = L"MS UI Gothic";
-  style.bold = false;
-  style.sizePercent = 55;
-  style.color = RGB(1, 2, 3);
-  style.outlinePercent = 12;
-  style.outlineColor = RGB(250, 128, 0);
-  style.box = true;
-  style.boxColor = RGB(0, 0, 160);
-  style.boxOpacityPercent = 35;
-  EXPECT_TRUE(style == tvq::TextStyle::FromRecord(style.ToRecord())) << style.ToRecord();
-  // A hand-edited line: unknown keys and unreadable values keep the defaults, numbers are kept
-  // inside their ranges.
+// A hand-edited style line: unknown keys and unreadable values keep the defaults, numbers are
+// kept inside their ranges. (Whole records, escaped texts included: SlotKindsTest.)
+TEST(TextStyle, AHandEditedLineKeepsDefaultsAndRanges) {
   const tvq::TextStyle read =
       tvq::TextStyle::FromRecord(L"Size=400;Color=#00ff00;Outline=-3;Box=yes;What=1;BoxOpacity=");
   EXPECT_EQ(100, read.sizePercent);
@@ -122,88 +103,63 @@ TEST(TextSource, DrawsAgainOnlyWhenItsTextStyleOrSizeChanged) {
   EXPECT_EQ(L"字幕\r\nsecond line", text.Text()) << "a refused text leaves the source as it was";
 }
 
-// The real dialog, driven from another thread with real keys while it runs on this one.
-class TextDialogDrive : public testing::Test {
- protected:
-  static void Press(WORD key, bool shift = false) {
-    INPUT inputs[4] = {};
-    int count = 0;
-    const auto add = [&](WORD vk, DWORD flags) {
-      inputs[count].type = INPUT_KEYBOARD;
-      inputs[count].ki.wVk = vk;
-      inputs[count++].ki.dwFlags = flags;
-    };
-    if (shift) add(VK_SHIFT, 0);
-    add(key, 0);
-    add(key, KEYEVENTF_KEYUP);
-    if (shift) add(VK_SHIFT, KEYEVENTF_KEYUP);
-    SendInput(count, inputs, sizeof(INPUT));
-  }
-  static std::wstring Problem(HWND dialog) {
-    wchar_t text[256] = L"";
-    GetDlgItemTextW(dialog, CTextDialog::kProblem, text, 256);
-    return text;
-  }
-  static bool Refuses(HWND dialog, const wchar_t* reason) {
-    return tvqtest::WaitUntil(
-        [&] { return Problem(dialog).find(reason) != std::wstring::npos; }, 3000);
-  }
-
-  // Shows the dialog here while drive works on it from a thread of its own.
-  bool Show(CTextDialog& dialog, const std::function<void(HWND)>& drive) {
-    std::thread driver([&] {
-      HWND window = nullptr;
-      if (!tvqtest::WaitUntil([&] {
-            window = FindWindowW(L"#32770", CTextDialog::kNewTitle);
-            return window != nullptr && GetForegroundWindow() == window;
-          }, 5000)) {
-        return;
-      }
-      drive(window);
-    });
-    const bool confirmed = dialog.Show(nullptr, false);
-    driver.join();
-    return confirmed;
-  }
-};
-
-TEST_F(TextDialogDrive, EnterConfirmsShiftEnterBreaksTheLineAndEscCancels) {
-  CTextDialog typed(L"", tvq::TextStyle());
-  EXPECT_TRUE(Show(typed, [](HWND) {
-    Press('A');
-    Press(VK_RETURN, true);
-    Press('B');
-    Press(VK_RETURN);
-  }));
-  EXPECT_EQ(L"a\r\nb", typed.Text());
-  CTextDialog cancelled(L"kept", tvq::TextStyle());
-  EXPECT_FALSE(Show(cancelled, [](HWND) { Press(VK_ESCAPE); }));
-  EXPECT_EQ(L"kept", cancelled.Text());
-}
-
-// Refusals stay inside the dialog, which goes on taking corrections.
-TEST_F(TextDialogDrive, WhatNoSlotCanShowIsRefusedInTheDialogItself) {
+// The real dialog, shown on this thread and driven from another with real keys: Enter confirms,
+// Shift+Enter breaks the line, Esc cancels, and what no slot can show is refused inside it.
+TEST(TextDialog, KeysConfirmBreakAndCancelAndRefusalsStayInsideTheDialog) {
+  const auto key = [](WORD vk, bool shift = false) {
+    if (shift) tvqtest::PressKey(VK_SHIFT, false);
+    tvqtest::PressKey(vk, false);
+    tvqtest::PressKey(vk, true);
+    if (shift) tvqtest::PressKey(VK_SHIFT, true);
+  };
+  const auto refuses = [](HWND dialog, const wchar_t* reason) {
+    return tvqtest::WaitUntil([&] {
+      wchar_t text[256] = L"";
+      GetDlgItemTextW(dialog, CTextDialog::kProblem, text, 256);
+      return std::wstring(text).find(reason) != std::wstring::npos;
+    }, 3000);
+  };
   std::wstring lines;
   for (int line = 0; line < 10000; ++line) lines += L"line " + std::to_wstring(line) + L"\r\n";
-  CTextDialog dialog(L"", tvq::TextStyle());
-  EXPECT_TRUE(Show(dialog, [&](HWND window) {
-    HWND box = GetDlgItem(window, CTextDialog::kTextBox);
-    Press(VK_RETURN);
-    EXPECT_TRUE(Refuses(window, L"テキストが空です"));
-    SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lines.c_str()));
-    Press(VK_RETURN);
-    EXPECT_TRUE(Refuses(window, L"テキストが長すぎます"));
-    SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"ok"));
-    SetDlgItemTextW(window, CTextDialog::kBoxColor, L"blue");
-    PostMessageW(window, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(Refuses(window, L"箱の色は RRGGBB"));
-    SetDlgItemTextW(window, CTextDialog::kBoxColor, L"#102030");
-    CheckDlgButton(window, CTextDialog::kBox, BST_CHECKED);
-    PostMessageW(window, WM_COMMAND, IDOK, 0);
-  }));
-  EXPECT_EQ(L"ok", dialog.Text());
-  EXPECT_TRUE(dialog.Style().box);
-  EXPECT_EQ(RGB(0x10, 0x20, 0x30), dialog.Style().boxColor);
+  const struct {
+    const char* name;
+    std::function<void(HWND)> drive;
+    bool confirmed;
+    std::wstring text;
+  } rows[] = {
+      {"typed", [&](HWND) { key('A'); key(VK_RETURN, true); key('B'); key(VK_RETURN); }, true,
+       L"a\r\nb"},
+      {"Esc", [&](HWND) { key(VK_ESCAPE); }, false, L"kept"},
+      {"refused, then corrected", [&](HWND dialog) {
+         SetDlgItemTextW(dialog, CTextDialog::kTextBox, L"");
+         key(VK_RETURN);
+         EXPECT_TRUE(refuses(dialog, L"テキストが空です"));
+         SetDlgItemTextW(dialog, CTextDialog::kTextBox, lines.c_str());
+         key(VK_RETURN);
+         EXPECT_TRUE(refuses(dialog, L"テキストが長すぎます"));
+         SetDlgItemTextW(dialog, CTextDialog::kTextBox, L"ok");
+         SetDlgItemTextW(dialog, CTextDialog::kBoxColor, L"blue");
+         key(VK_RETURN);
+         EXPECT_TRUE(refuses(dialog, L"箱の色は RRGGBB"));
+         SetDlgItemTextW(dialog, CTextDialog::kBoxColor, L"#102030");
+         key(VK_RETURN);
+       }, true, L"ok"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    CTextDialog dialog(L"kept", tvq::TextStyle());
+    std::thread driver([&] {
+      HWND window = nullptr;
+      const bool shown = tvqtest::WaitUntil([&] {
+        window = FindWindowW(L"#32770", CTextDialog::kNewTitle);
+        return window != nullptr && GetForegroundWindow() == window;
+      }, 5000);
+      if (shown) row.drive(window);
+    });
+    EXPECT_EQ(row.confirmed, dialog.Show(nullptr, false));
+    driver.join();
+    EXPECT_EQ(row.text, dialog.Text());
+  }
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ tvq::SlotRecord FullRecord(int kind) {
   record.className = L"Notepad";
   record.executable = L"notepad.exe";
   record.imagePath = L"C:\\ロゴ\\logo.png";
-  record.text = L" 山田 太郎\r\n\"Sales\" \\ 営業部 ";
+  record.text = L" 山田 太郎\r\n\"Sales\" \\n is no break\t営業部 ";
   record.textStyle.font = L"MS UI Gothic";
   record.textStyle.outlinePercent = 12;
   record.textStyle.box = true;

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -24,10 +23,12 @@ namespace {
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
 constexpr DWORD kTimeoutMs = 15000;
+constexpr COLORREF kRed = RGB(230, 20, 20);
+constexpr COLORREF kBlue = RGB(20, 20, 230);
 
 using Frame = std::vector<BYTE>;
 
-// Red, green, blue of a bottom-up 24-bit frame, y from the top.
+// A bottom-up 24-bit frame, y from the top.
 COLORREF PixelOf(const Frame& frame, int x, int y) {
   const BYTE* p = frame.data() + (static_cast<size_t>(kHeight - 1 - y) * kWidth + x) * 3;
   return RGB(p[2], p[1], p[0]);
@@ -38,30 +39,41 @@ bool Near(COLORREF a, COLORREF b) {
              std::abs(GetBValue(a) - GetBValue(b)) < 30;
 }
 
-std::function<bool(const Frame&)> Centre(COLORREF color) {
-  return [color](const Frame& f) { return Near(PixelOf(f, kWidth / 2, kHeight / 2), color); };
-}
-
-void SolidPng(const std::wstring& path, COLORREF color) {
-  ASSERT_EQ(S_OK, tvqtest::WriteImage(path, GUID_ContainerFormatPng, 64, 48, [color](int, int) {
-    return tvqtest::Bgra(GetRValue(color), GetGValue(color), GetBValue(color));
+void SolidPng(const std::wstring& path, COLORREF c) {
+  ASSERT_EQ(S_OK, tvqtest::WriteImage(path, GUID_ContainerFormatPng, 64, 48, [c](int, int) {
+    return tvqtest::Bgra(GetRValue(c), GetGValue(c), GetBValue(c));
   }));
 }
 
-// Characters as a keyboard's input method hands them over, then Enter.
+void Tap(WORD key, int times = 1) {
+  for (int i = 0; i < times; ++i) {
+    tvqtest::PressKey(key, false);
+    tvqtest::PressKey(key, true);
+  }
+}
+
+// Characters as an input method hands them over, then Enter.
 void Type(const std::wstring& text) {
   for (wchar_t c : text) {
     INPUT keys[2] = {};
-    for (INPUT& key : keys) {
-      key.type = INPUT_KEYBOARD;
-      key.ki.wScan = c;
-      key.ki.dwFlags = KEYEVENTF_UNICODE;
-    }
-    keys[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+    for (INPUT& key : keys) key = INPUT{INPUT_KEYBOARD, {}};
+    keys[0].ki = KEYBDINPUT{0, c, KEYEVENTF_UNICODE, 0, 0};
+    keys[1].ki = KEYBDINPUT{0, c, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP, 0, 0};
     SendInput(2, keys, sizeof(INPUT));
   }
-  tvqtest::PressKey(VK_RETURN, false);
-  tvqtest::PressKey(VK_RETURN, true);
+  Tap(VK_RETURN);
+}
+
+// The window find() gives, once it is in front and takes keys.
+bool InFront(const std::function<HWND()>& find) {
+  return tvqtest::WaitUntil([&] {
+    HWND window = find();
+    return window != nullptr && GetForegroundWindow() == window;
+  }, kTimeoutMs);
+}
+
+std::function<HWND()> Dialog(const wchar_t* title) {
+  return [title] { return FindWindowW(L"#32770", title); };
 }
 
 class PictureSlots : public testing::Test {
@@ -87,51 +99,39 @@ class PictureSlots : public testing::Test {
     manager.Close(&code);
   }
 
-  // Waits until a frame the client received satisfies seen.
-  bool ClientSees(const std::function<bool(const Frame&)>& seen, DWORD timeoutMs) {
+  bool ClientSees(const std::function<bool(const Frame&)>& seen) {
     return tvqtest::WaitUntil([&] {
       const std::lock_guard<std::mutex> lock(m_lock);
       return m_last.size() >= static_cast<size_t>(kWidth) * kHeight * 3 && seen(m_last);
-    }, timeoutMs);
-  }
-
-  // The Manager's dialog of this title, in front and ready for keys.
-  bool DialogInFront(const wchar_t* title) {
-    return tvqtest::WaitUntil([&] {
-      HWND dialog = FindWindowW(L"#32770", title);
-      return dialog != nullptr && GetForegroundWindow() == dialog;
     }, kTimeoutMs);
+  }
+  bool ClientSeesInTheMiddle(COLORREF color) {
+    return ClientSees([color](const Frame& f) { return Near(PixelOf(f, 160, 120), color); });
   }
 
   // A real right click in the preview, where no slot lies yet, opens the selected slot's menu;
-  // Down to the entry at position and Enter pick it. (Another process's menu cannot be read
-  // under Wine, so the dialog that follows shows that the right entry was picked.)
+  // Down to the entry at position and Enter pick it. Another process's menu cannot be read
+  // under Wine: the dialog that follows shows that the right entry was picked.
   bool PickFromEmptySlotMenu(int position) {
     HWND window = manager.Window();
     SetForegroundWindow(window);
-    if (!tvqtest::WaitUntil([&] { return GetForegroundWindow() == window; }, kTimeoutMs)) {
-      return false;
-    }
     RECT client{};
     GetClientRect(window, &client);
     POINT at{client.right * 7 / 8, client.bottom * 7 / 8};
     ClientToScreen(window, &at);
     SetCursorPos(at.x, at.y);
-    INPUT click[2] = {};
-    click[0].type = click[1].type = INPUT_MOUSE;
+    INPUT click[2] = {INPUT{INPUT_MOUSE, {}}, INPUT{INPUT_MOUSE, {}}};
     click[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
     click[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
-    SendInput(2, click, sizeof(INPUT));
+    if (!InFront([window] { return window; }) || SendInput(2, click, sizeof(INPUT)) != 2) {
+      return false;
+    }
     if (!tvqtest::WaitUntil([] { return FindWindowW(L"#32768", nullptr) != nullptr; },
                             kTimeoutMs)) {
       return false;
     }
-    for (int i = 0; i <= position; ++i) {
-      tvqtest::PressKey(VK_DOWN, false);
-      tvqtest::PressKey(VK_DOWN, true);
-    }
-    tvqtest::PressKey(VK_RETURN, false);
-    tvqtest::PressKey(VK_RETURN, true);
+    Tap(VK_DOWN, position + 1);
+    Tap(VK_RETURN);
     return true;
   }
 
@@ -148,25 +148,24 @@ class PictureSlots : public testing::Test {
 
 TEST_F(PictureSlots, AnImageFromTheMenuFollowsItsFileAndAJapaneseTextIsDrawnOverIt) {
   const std::wstring card = m_folder.File(L"card.png");
-  SolidPng(card, RGB(230, 20, 20));
-  // Camera, window, desktop, image...
-  ASSERT_TRUE(PickFromEmptySlotMenu(3));
-  ASSERT_TRUE(DialogInFront(L"スロットに入れる画像"));
+  SolidPng(card, kRed);
+  ASSERT_TRUE(PickFromEmptySlotMenu(3));  // camera, window, desktop, image...
+  ASSERT_TRUE(InFront(Dialog(L"スロットに入れる画像")));
   Type(card);
-  ASSERT_TRUE(ClientSees(Centre(RGB(230, 20, 20)), kTimeoutMs));
+  ASSERT_TRUE(ClientSeesInTheMiddle(kRed));
 
   // Replaced as an editor saves: a new file moved over the old one.
-  SolidPng(m_folder.File(L"saved.png"), RGB(20, 20, 230));
+  SolidPng(m_folder.File(L"saved.png"), kBlue);
   ASSERT_TRUE(MoveFileExW(m_folder.File(L"saved.png").c_str(), card.c_str(),
                           MOVEFILE_REPLACE_EXISTING));
   const ULONGLONG replaced = GetTickCount64();
-  ASSERT_TRUE(ClientSees(Centre(RGB(20, 20, 230)), kTimeoutMs));
+  ASSERT_TRUE(ClientSeesInTheMiddle(kBlue));
   EXPECT_LT(GetTickCount64() - replaced, 2000u) << "shown anew within two seconds";
 
   // Slot 2, over the image: white glyphs, smooth at their edges, and the image between them.
   manager.PressKey(VK_DOWN);
   manager.PressKey('T');
-  ASSERT_TRUE(DialogInFront(L"テキストをスロットに入れる"));
+  ASSERT_TRUE(InFront(Dialog(L"テキストをスロットに入れる")));
   Type(L"日本語のテキスト");
   int glyphs = 0, edges = 0, image = 0;
   EXPECT_TRUE(ClientSees([&](const Frame& f) {
@@ -174,13 +173,11 @@ TEST_F(PictureSlots, AnImageFromTheMenuFollowsItsFileAndAJapaneseTextIsDrawnOver
     for (int y = 0; y < kHeight; ++y) {
       for (int x = 0; x < kWidth; ++x) {
         const COLORREF c = PixelOf(f, x, y);
-        if (Near(c, RGB(255, 255, 255))) ++glyphs;
-        else if (Near(c, RGB(20, 20, 230))) ++image;
-        else ++edges;
+        ++(Near(c, RGB(255, 255, 255)) ? glyphs : Near(c, kBlue) ? image : edges);
       }
     }
     return glyphs > 500 && edges > 200 && image > kWidth * kHeight / 2;
-  }, kTimeoutMs)) << glyphs << " glyph, " << edges << " edge, " << image << " image pixels";
+  })) << glyphs << " glyph, " << edges << " edge, " << image << " image pixels";
 }
 
 }  // namespace
