@@ -80,6 +80,8 @@ Page custom PicturePageCreate PicturePageLeave
   !insertmacro ${MACRO} "TVQ_CaptureVideo.ini"
   !insertmacro ${MACRO} "TVQ_CaptureWindow.ini"
   !insertmacro ${MACRO} "TVQ_CaptureDesktop.ini"
+  !insertmacro ${MACRO} "TVQ_CaptureImage.ini"
+  !insertmacro ${MACRO} "TVQ_CaptureText.ini"
 !macroend
 
 ; A running Manager holds its executable open: replacing or removing it would fail half-way.

@@ -177,6 +177,7 @@ void CMainWindow::RepaintAll() {
 
 void CMainWindow::OnKeyDown(UINT virtualKey) {
   m_slotMenu.ClearNotice();
+  m_app.ClearNotice();
   // Esc is no editing key: it only ends a running drag, putting the slot back.
   if (virtualKey == VK_ESCAPE && m_mouse.CancelDrag(Window())) return;
   // Ctrl is read when the key is handled: held while pressing, it selects the fine steps.
@@ -218,6 +219,7 @@ bool CMainWindow::OnContextMenu(LPARAM position) {
     slot = m_mouse.SlotForMenu(window, client);
   }
   // As after a key release: the status text and the outline show what a pick changed.
+  m_app.ClearNotice();
   if (slot >= 0 && m_slotMenu.Open(window, slot, at)) RepaintAll();
   return true;
 }
@@ -231,7 +233,7 @@ std::wstring CMainWindow::BuildStatusText() {
   m_statusText.Build(canvas.Width(), canvas.Height(), m_app.FramePerSecond(), m_app.Slots(),
                      m_app.Keys(), &m_app.Waits());
   // Below everything else, so the lines a click maps to slots stay where they are.
-  return m_statusText.ToString() + m_slotMenu.Notice();
+  return m_statusText.ToString() + m_slotMenu.Notice() + m_app.Notice();
 }
 
 INT_PTR CALLBACK CMainWindow::AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {

@@ -4,7 +4,14 @@
 
 #include "channel/ChannelNames.h"
 #include "manager/app/CPreviewGeometry.h"
+#include "manager/composition/SlotLayout.h"
 #include "manager/composition/TimerInterval.h"
+
+namespace {
+
+constexpr wchar_t kNoticeHeading[] = L"----\n【お知らせ】\n";
+
+}  // namespace
 
 CManagerApp::CManagerApp(HINSTANCE instance, std::wstring modulePath, std::wstring channelPrefix)
     : m_modulePath(std::move(modulePath)),
@@ -161,9 +168,19 @@ void CManagerApp::InvalidatePreview() {
   }
 }
 
-// The compositor compares what the capture brought with what the slot showed.
+// The compositor compares what the capture brought with what the slot showed. A source that
+// draws at the slot's size hears of a new placement or canvas size first.
 void CManagerApp::CaptureTick(int slot) {
+  FitSlot(slot);
   if (m_slots.CaptureTick(slot) && m_compositor) m_compositor->MarkSlotCaptured(m_slots, slot);
+}
+
+bool CManagerApp::FitSlot(int slot) {
+  ICaptureSource* source = m_slots.Source(slot);
+  if (source == nullptr) return false;
+  const tvq::PixelRect size =
+      tvq::FittedPictureSize(m_slots.Placement(slot), m_canvas.Width(), m_canvas.Height());
+  return source->FitTo(size.width, size.height);
 }
 
 // A slot filled anew or emptied may hold a picture made anew with the very bitmap handle and size
@@ -176,7 +193,14 @@ void CManagerApp::SaveAndClearAllSlots() {
   for (int slot = 0; slot < m_slots.SlotCount(); ++slot) m_slots.SaveAndClear(slot);
 }
 
-bool CManagerApp::FillSlot(int slot, int kind) { return AfterFill(slot, m_slots.Fill(slot, kind)); }
+bool CManagerApp::FillSlot(int slot, int kind) {
+  const bool filled = m_slots.Fill(slot, kind);
+  if (!filled && !m_slots.FillProblem().empty()) {
+    m_notice = std::wstring(kNoticeHeading) + m_slots.FillProblem() + L"（スロット " +
+               std::to_wstring(slot + 1) + L" には入力しませんでした）\n";
+  }
+  return AfterFill(slot, filled);
+}
 
 bool CManagerApp::FillSlotWithWindow(int slot, HWND window) {
   return AfterFill(slot, m_slots.FillWithWindow(slot, window));
@@ -200,6 +224,8 @@ bool CManagerApp::ReopenSlotSource(int slot, const tvq::SourceOpener& open) {
 
 bool CManagerApp::AfterFill(int slot, bool filled) {
   if (!filled) return false;
+  // Drawn at once at the slot's size, not first at the source's own size.
+  if (FitSlot(slot)) m_slots.CaptureTick(slot);
   MarkSlotChanged(slot);
   m_mainWindow.RepaintAll();
   return true;

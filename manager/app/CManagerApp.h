@@ -73,6 +73,11 @@ class CManagerApp : public ISlotPicks, private ISlotKeyActions, private ISlotFil
   CMainWindow& MainWindow() { return m_mainWindow; }
   // The text as drawn by the last paint.
   const CStatusText& StatusText() const { return m_mainWindow.StatusText(); }
+  // What the last fill by key could not do (an image that is no picture), with its heading, to
+  // be shown below the status text; empty when there is nothing to say. Cleared by the window
+  // on any key and when a slot menu opens.
+  const std::wstring& Notice() const { return m_notice; }
+  void ClearNotice() { m_notice.clear(); }
 
  private:
   void ReadSettings();
@@ -87,6 +92,8 @@ class CManagerApp : public ISlotPicks, private ISlotKeyActions, private ISlotFil
   void InvalidatePreview();
   void CaptureTick(int slot);
   void MarkSlotChanged(int slot);
+  // Tells the slot's source the size the slot shows it at; true when the source draws anew.
+  bool FitSlot(int slot);
   // What follows every fill: the slot is drawn anew and the status text shows it at once (a
   // fill by key ends in a question box, which takes the key's release).
   bool AfterFill(int slot, bool filled);
@@ -133,6 +140,7 @@ class CManagerApp : public ISlotPicks, private ISlotKeyActions, private ISlotFil
   CSlotRestore m_restore;
   // Made at start-up, once the configured output size is known.
   std::optional<CCompositor> m_compositor;
+  std::wstring m_notice;
   // Last: it works on the slots, keys and canvas above.
   CMainWindow m_mainWindow;
 };

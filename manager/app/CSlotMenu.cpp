@@ -174,7 +174,10 @@ void CSlotMenu::CarryKeyCommand(int slot, UINT command) {
   switch (command) {
     case kPause: Press(VK_SPACE); break;
     case kSourceSettings:
-      if (ICaptureSource* source = m_slots.Source(slot)) source->ShowSettings();
+      // A source that changed (a text edited) is recorded anew.
+      if (ICaptureSource* source = m_slots.Source(slot); source && source->ShowSettings()) {
+        m_slots.SourceChanged(slot);
+      }
       break;
     case kRefresh: Press('R'); break;
     case kCloseEditing:

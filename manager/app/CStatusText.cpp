@@ -59,6 +59,8 @@ constexpr wchar_t kKeyList[] =
     L"［C］：カメラ映像入力\n"
     L"［W］：ウインドウ映像入力\n"
     L"［D］：デスクトップ映像入力\n"
+    L"［I］：画像入力\n"
+    L"［T］：テキスト入力\n"
     L"［SPACE］：映像の一時停止／入力再開\n"
     L"［ENTER］：メニューを開く\n"
     L"［BACKSPACE］：メニューを閉じる\n"

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 class CImage;
 
 namespace tvq {
@@ -30,13 +32,21 @@ class ICaptureSource {
   virtual bool IsGone() const { return false; }
   // The top-level window the source captures, if any: a window fills one slot at a time.
   virtual HWND CapturedWindow() const { return nullptr; }
-  // Settings of the source's own that the user can change (a camera's property pages).
+  // Settings of the source's own that the user can change (a camera's property pages, a text's
+  // dialog). ShowSettings is true when the source changed (its record is then written anew).
   virtual bool HasSettings() const { return false; }
   virtual bool ShowSettings() { return false; }
   // The ways of copying its picture that the user may choose between (a window's); null when
   // the source has only one.
   virtual tvq::ICaptureMethodChoice* MethodChoice() { return nullptr; }
   virtual const tvq::ICaptureMethodChoice* MethodChoice() const { return nullptr; }
+  // The size the slot shows the picture at on the canvas, in pixels with the trims. A source
+  // that draws its picture at that size (an image, a text) draws it anew at its next capture
+  // and answers true; other sources ignore it.
+  virtual bool FitTo(int /*width*/, int /*height*/) { return false; }
+  // Why the last choice or opening failed, in the words of the status text; empty when there is
+  // nothing to tell (the user cancelled, or the kind never says).
+  virtual std::wstring Problem() const { return std::wstring(); }
 
  protected:
   ~ICaptureSource() = default;

@@ -7,6 +7,7 @@
 #include "channel/ChannelWait.h"
 #include "channel/FrameGeometry.h"
 #include "manager/capture/CImage.h"
+#include "manager/composition/AlphaDrawing.h"
 #include "manager/composition/ISlotTable.h"
 #include "manager/composition/SlotLayout.h"
 
@@ -161,16 +162,24 @@ void CCompositor::DrawSlots(ISlotTable& slots) {
   // the canvas holds now rather than trusted to have stayed from start-up.
   SetStretchBltMode(canvasDC, HALFTONE);
   SetBrushOrgEx(canvasDC, 0, 0, nullptr);
+  const int width = m_canvas.Width();
+  const int height = m_canvas.Height();
   const int count = slots.SlotCount();
+  // Pictures with alpha blend over black where no slot lies beneath them (see AlphaDrawing).
+  for (int slot = 0; slot < count; ++slot) {
+    CImage* picture = slots.Picture(slot);
+    if (picture == nullptr || !tvq::HasAlpha(*picture)) continue;
+    tvq::ClearUnderAlpha(canvasDC, width, height,
+                         tvq::DestinationRect(slots.Placement(slot), width, height));
+  }
   for (int slot = 0; slot < count; ++slot) {
     CImage* picture = slots.Picture(slot);
     if (picture == nullptr || picture->Bitmap() == nullptr) continue;
     const SCIInfo& info = slots.Placement(slot);
-    const tvq::PixelRect to = tvq::DestinationRect(info, m_canvas.Width(), m_canvas.Height());
+    const tvq::PixelRect to = tvq::DestinationRect(info, width, height);
     const tvq::PixelRect from = tvq::SourceRect(info, picture->Width(), picture->Height());
     // A failed blit (an empty rectangle, a lost window) leaves the canvas as it was.
-    picture->Draw(canvasDC, to.x, to.y, to.width, to.height, from.x, from.y, from.width,
-                  from.height);
+    tvq::DrawSlotPicture(canvasDC, width, height, *picture, to, from);
   }
   m_canvas.ReturnDC();
 }

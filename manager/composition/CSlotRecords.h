@@ -17,15 +17,16 @@ class CSlotRecords {
   void SetPath(std::wstring iniPath) { m_iniPath = std::move(iniPath); }
 
   // The slot's record as the file holds it now: an empty record when there is none, or when its
-  // kind is unknown. Texts longer than a window title can be are cut there.
+  // kind is unknown. Texts longer than kTextUnits are cut there.
   tvq::SlotRecord Read(int slot) const;
   // Replaces the slot's section with the record; an empty record removes it.
   void Write(int slot, const tvq::SlotRecord& record) const;
 
   static std::wstring SectionOf(int slot);
 
-  // Text units of the longest value read, as for a window title (the terminator included).
-  static constexpr int kTextUnits = 1024;
+  // Text units of the longest value read (the terminator included): a text slot's text, with
+  // its line breaks written as two characters each.
+  static constexpr int kTextUnits = 8192;
 
  private:
   std::wstring m_iniPath;

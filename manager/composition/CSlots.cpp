@@ -8,7 +8,8 @@ CSlots::CSlots(IPlacementStore& placements, ICaptureTimers& timers)
 bool CSlots::Reset(int count) {
   if (count < 0) return false;
   const bool sized = m_cameras.SetSize(count) && m_windows.SetSize(count) &&
-                     m_desktops.SetSize(count) && m_kinds.SetSize(count) &&
+                     m_desktops.SetSize(count) && m_images.SetSize(count) &&
+                     m_texts.SetSize(count) && m_kinds.SetSize(count) &&
                      m_active.SetSize(count) && m_placements.SetSize(count) &&
                      m_filling.SetSize(count);
   if (!sized) {
@@ -42,12 +43,14 @@ bool CSlots::FillWithCamera(int slot, const tvq::CameraRequest& request) {
 }
 
 bool CSlots::FillQuietly(int slot, int kind, const tvq::SourceOpener& open) {
+  m_fillProblem.clear();
   if (!IsSlot(slot) || m_kinds[slot] != tvq::kEmptySlot || m_filling[slot]) return false;
   ICaptureSource* source = SourceOf(slot, kind);
   if (source == nullptr) return false;
   m_filling[slot] = true;
   const bool chosen = open(*source);
   m_filling[slot] = false;
+  m_fillProblem = chosen ? std::wstring() : source->Problem();
   if (!chosen) return false;
   // The window may have been closed while the user was choosing: the slot would then be filled
   // after its last save.
@@ -91,9 +94,11 @@ void CSlots::Notify(int slot) {
 
 bool CSlots::CaptureTick(int slot) {
   ICaptureSource* source = IsSlot(slot) && m_active[slot] ? Source(slot) : nullptr;
-  if (source == nullptr) return false;
-  source->Capture();
-  return true;
+  return source != nullptr && source->Capture();
+}
+
+void CSlots::SourceChanged(int slot) {
+  if (IsSlot(slot) && !IsEmpty(slot)) Notify(slot);
 }
 
 void CSlots::RestartCaptureTimer(int slot) {
@@ -137,6 +142,8 @@ ICaptureSource* CSlots::SourceOf(int slot, int kind) {
     case tvq::kCameraSlot: return &m_cameras[slot];
     case tvq::kWindowSlot: return &m_windows[slot];
     case tvq::kDesktopSlot: return &m_desktops[slot];
+    case tvq::kImageSlot: return &m_images[slot];
+    case tvq::kTextSlot: return &m_texts[slot];
     default: return nullptr;
   }
 }

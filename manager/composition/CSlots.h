@@ -5,6 +5,8 @@
 #include <string>
 
 #include "manager/capture/CCaptureDesktop.h"
+#include "manager/capture/CCaptureImage.h"
+#include "manager/capture/CCaptureText.h"
 #include "manager/capture/CCaptureVideo.h"
 #include "manager/capture/CCaptureWindow.h"
 #include "manager/composition/CExArray.h"
@@ -32,7 +34,8 @@ class CSlots : public ISlotTable {
   bool Reset(int count);
   // Lets the user choose a source of the given kind for an empty slot, reads its saved placement
   // and starts its capture timer. False when the slot is occupied (or being filled), the kind is
-  // unknown, the user chose nothing, or the timers can no longer run.
+  // unknown, the user chose nothing, or the timers can no longer run (FillProblem() then says
+  // what the source could not open, when it has anything to say).
   bool Fill(int slot, int kind);
   // Fill without asking: the given window, or the requested camera, takes the place of the
   // user's answers; everything after the choice is as for Fill. A window that is gone, or a
@@ -44,8 +47,13 @@ class CSlots : public ISlotTable {
   // Stops the capture timer, saves the placement under the source's section, releases a camera's
   // graph and empties the slot. False for an empty slot.
   bool SaveAndClear(int slot);
-  // One capture of an active slot's source; false when the slot is paused or empty.
+  // One capture of an active slot's source; false when the slot is paused or empty, or the
+  // capture changed nothing (a still image, a text as it was).
   bool CaptureTick(int slot);
+  // The slot's source changed by itself (its text edited): whoever observes the slots hears of it.
+  void SourceChanged(int slot);
+  // Why the last fill's source could not open; empty when it did or there is nothing to say.
+  const std::wstring& FillProblem() const { return m_fillProblem; }
   // Starts the slot's capture timer again at its current capture rate.
   void RestartCaptureTimer(int slot);
 
@@ -82,6 +90,8 @@ class CSlots : public ISlotTable {
   CCaptureVideo& Camera(int slot) { return m_cameras[slot]; }
   CCaptureWindow& WindowSource(int slot) { return m_windows[slot]; }
   CCaptureDesktop& Desktop(int slot) { return m_desktops[slot]; }
+  CCaptureImage& Image(int slot) { return m_images[slot]; }
+  CCaptureText& TextSource(int slot) { return m_texts[slot]; }
 
   static constexpr int kSectionNameLength = 255;
 
@@ -96,6 +106,8 @@ class CSlots : public ISlotTable {
   CExArray<CCaptureVideo> m_cameras;
   CExArray<CCaptureWindow> m_windows;
   CExArray<CCaptureDesktop> m_desktops;
+  CExArray<CCaptureImage> m_images;
+  CExArray<CCaptureText> m_texts;
   CExArray<int> m_kinds;
   CExArray<bool> m_active;
   CExArray<SCIInfo> m_placements;
@@ -106,4 +118,5 @@ class CSlots : public ISlotTable {
   ICaptureTimers& m_timers;
   ISlotObserver* m_observer = nullptr;
   tvq::IMethodMemory* m_methodMemory = nullptr;
+  std::wstring m_fillProblem;
 };

@@ -16,11 +16,13 @@ enum SlotKind : int {
   kCameraSlot = 1,
   kWindowSlot = 2,
   kDesktopSlot = 3,
+  kImageSlot = 4,
+  kTextSlot = 5,
 };
 
 // Captures per second of a source whose placement names no usable rate of its own.
 inline constexpr double kDefaultCameraCaptureRate = 15.0;
-// Windows and the desktop alike.
+// Windows, the desktop, images and texts alike (a still source only looks at what changed).
 inline constexpr double kDefaultWindowCaptureRate = 5.0;
 
 inline double DefaultCaptureRate(int kind) {
@@ -44,7 +46,8 @@ class ISlotTable {
   virtual const SCIInfo& Placement(int slot) const = 0;
   // The picture to compose: null for a paused or empty slot. The picture may hold no bitmap.
   virtual CImage* Picture(int slot) = 0;
-  // The camera's friendly name or the window's title; empty for other kinds.
+  // The source's own name (a camera's friendly name, a window's title, an image's file name, a
+  // text's first line); empty for a kind with one name for all its sources (the desktop).
   virtual std::wstring SourceName(int slot) const = 0;
   // The copying methods of the slot's source, where the user may choose one; null otherwise.
   virtual const tvq::ICaptureMethodChoice* MethodChoice(int) const { return nullptr; }

@@ -5,6 +5,7 @@
 
 #include "common/Lifetime.h"
 #include "manager/capture/CImage.h"
+#include "manager/composition/AlphaDrawing.h"
 #include "manager/composition/CanvasChanges.h"
 #include "manager/composition/ISlotTable.h"
 #include "manager/composition/PictureChanges.h"
@@ -66,9 +67,9 @@ void LayeredDrawing::Draw(CImage& canvas, ISlotTable& slots, const CanvasChanges
   HDC dc = canvas.BorrowDC();
   SetStretchBltMode(dc, HALFTONE);
   SetBrushOrgEx(dc, 0, 0, nullptr);
-  if (whole || !AssembleInsideAreas(dc, plans)) {
+  if (whole || !AssembleInsideAreas(dc, plans, width, height)) {
     m_areas.assign(1, RECT{0, 0, width, height});
-    Assemble(dc, plans);
+    Assemble(dc, plans, width, height);
   }
   canvas.ReturnDC();
   changedAreas = m_areas;
@@ -106,7 +107,8 @@ void LayeredDrawing::AddChangedAreas(SlotPlan& plan, const std::vector<tvq::Pixe
                                      int canvasWidth, int canvasHeight) {
   const bool stayed = plan.wasPlaced && plan.old.x == plan.to.x && plan.old.y == plan.to.y &&
                       plan.old.width == plan.to.width && plan.old.height == plan.to.height;
-  plan.inParts = parts != nullptr && stayed && !plan.direct;
+  // A picture with alpha is scaled whole: its scaler has no clip.
+  plan.inParts = parts != nullptr && stayed && !plan.direct && !tvq::HasAlpha(*plan.picture);
   if (!plan.inParts) {
     if (plan.wasPlaced) AddArea(plan.old, canvasWidth, canvasHeight);
     AddArea(plan.to, canvasWidth, canvasHeight);
@@ -190,7 +192,13 @@ void LayeredDrawing::AddArea(const tvq::PixelRect& placed, int canvasWidth, int 
   m_areas.push_back(area);
 }
 
-void LayeredDrawing::Assemble(HDC canvas, const std::vector<SlotPlan>& plans) {
+void LayeredDrawing::Assemble(HDC canvas, const std::vector<SlotPlan>& plans, int canvasWidth,
+                              int canvasHeight) {
+  for (const SlotPlan& plan : plans) {
+    if (plan.picture != nullptr && tvq::HasAlpha(*plan.picture)) {
+      tvq::ClearUnderAlpha(canvas, canvasWidth, canvasHeight, plan.to);
+    }
+  }
   for (int slot = 0; slot < static_cast<int>(plans.size()); ++slot) {
     const SlotPlan& plan = plans[slot];
     if (plan.picture == nullptr) continue;
@@ -198,8 +206,7 @@ void LayeredDrawing::Assemble(HDC canvas, const std::vector<SlotPlan>& plans) {
     if (!plan.direct && !plan.inPlace && !TouchesAreas(plan.to)) continue;
     if (plan.direct || plan.inPlace || !m_layers.HasLayer(slot, plan.to)) {
       // A failed blit (an empty rectangle, a lost window) leaves the canvas as it was.
-      plan.picture->Draw(canvas, plan.to.x, plan.to.y, plan.to.width, plan.to.height, plan.from.x,
-                         plan.from.y, plan.from.width, plan.from.height);
+      tvq::DrawSlotPicture(canvas, canvasWidth, canvasHeight, *plan.picture, plan.to, plan.from);
     } else {
       m_layers.Copy(slot, canvas, plan.to);
     }
@@ -209,14 +216,15 @@ void LayeredDrawing::Assemble(HDC canvas, const std::vector<SlotPlan>& plans) {
 // Every layer is copied in slot order, clipped to the changed areas: inside them this is the full
 // assembly, outside them the canvas already shows it.
 // False when no clipping region could be made: the caller then assembles the whole canvas.
-bool LayeredDrawing::AssembleInsideAreas(HDC canvas, const std::vector<SlotPlan>& plans) {
+bool LayeredDrawing::AssembleInsideAreas(HDC canvas, const std::vector<SlotPlan>& plans,
+                                         int canvasWidth, int canvasHeight) {
   if (m_areas.empty()) return true;
   const tvq::UniqueGdiObject clip = SlotLayers::Region(m_areas, 0, 0);
   if (!clip) return false;
   // The context copies the region, so ours can go when the block ends; the canvas context goes
   // back to the cache unclipped.
   if (SelectClipRgn(canvas, static_cast<HRGN>(clip.Get())) == ERROR) return false;
-  Assemble(canvas, plans);
+  Assemble(canvas, plans, canvasWidth, canvasHeight);
   SelectClipRgn(canvas, nullptr);
   return true;
 }

@@ -63,8 +63,11 @@ class LayeredDrawing {
   // Decides which changed slots are drawn in place and brings every layer the tick copies up to
   // date. False when a layer could not be made (that slot is then drawn directly).
   bool PrepareLayers(std::vector<SlotPlan>& plans, bool whole, int canvasWidth, int canvasHeight);
-  void Assemble(HDC canvas, const std::vector<SlotPlan>& plans);
-  bool AssembleInsideAreas(HDC canvas, const std::vector<SlotPlan>& plans);
+  // Blackens under the slots with alpha, then draws or copies every slot in slot order.
+  void Assemble(HDC canvas, const std::vector<SlotPlan>& plans, int canvasWidth,
+                int canvasHeight);
+  bool AssembleInsideAreas(HDC canvas, const std::vector<SlotPlan>& plans, int canvasWidth,
+                           int canvasHeight);
 
   SlotLayers m_layers;
   std::vector<RECT> m_areas;

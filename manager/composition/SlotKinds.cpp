@@ -9,6 +9,7 @@
 #include "manager/capture/CCaptureVideo.h"
 #include "manager/capture/CCaptureWindow.h"
 #include "manager/capture/SourceSearch.h"
+#include "manager/composition/PictureKinds.h"
 
 namespace tvq {
 namespace {
@@ -187,6 +188,8 @@ const std::vector<SlotKindRow>& SlotKinds() {
        kDesktopName, nullptr,
        ChooseDesktop, NoKeys, WriteNoKeys, DescribeNothing, nullptr, ReopenDesktop,
        NeverComesLater, nullptr},
+      ImageKindRow(),
+      TextKindRow(),
   };
   return kinds;
 }

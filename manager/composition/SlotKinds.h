@@ -21,6 +21,8 @@ namespace tvq {
 inline constexpr const wchar_t* kCameraFileName = L"TVQ_CaptureVideo.ini";
 inline constexpr const wchar_t* kWindowFileName = L"TVQ_CaptureWindow.ini";
 inline constexpr const wchar_t* kDesktopFileName = L"TVQ_CaptureDesktop.ini";
+inline constexpr const wchar_t* kImageFileName = L"TVQ_CaptureImage.ini";
+inline constexpr const wchar_t* kTextFileName = L"TVQ_CaptureText.ini";
 
 // The keys of one slot record, wherever it is kept. Values are whole texts; how they are
 // quoted or escaped is the store's business.

@@ -1,5 +1,7 @@
 #include "manager/composition/SlotLayers.h"
 
+#include "manager/composition/AlphaDrawing.h"
+
 namespace {
 
 constexpr int kLayerBitsPerPixel = 24;
@@ -35,7 +37,13 @@ bool SlotLayers::HasLayer(int slot, const tvq::PixelRect& to) const {
 bool SlotLayers::Stretch(int slot, CImage& picture, const tvq::PixelRect& from,
                          const tvq::PixelRect& to) {
   CImage& image = m_layers[slot].image;
-  if (!HasLayer(slot, to)) {
+  // A layer with alpha holds the scaled picture, to be blended at every copy.
+  if (tvq::HasAlpha(picture)) {
+    const bool scaled = tvq::ScaleAlpha(picture, from, to, {0, 0, to.width, to.height}, image);
+    if (!scaled) image.Destroy();
+    return scaled;
+  }
+  if (!HasLayer(slot, to) || image.BitsPerPixel() != kLayerBitsPerPixel) {
     image.Destroy();
     if (!image.Create(to.width, to.height, kLayerBitsPerPixel)) return false;
   }
@@ -85,6 +93,10 @@ tvq::UniqueGdiObject SlotLayers::Region(const std::vector<RECT>& areas, int dx, 
 
 void SlotLayers::Copy(int slot, HDC canvas, const tvq::PixelRect& to) {
   CImage& image = m_layers[slot].image;
+  if (tvq::HasAlpha(image)) {
+    tvq::BlendAlpha(canvas, image, to.x, to.y);
+    return;
+  }
   HDC dc = image.BorrowDC();
   BitBlt(canvas, to.x, to.y, to.width, to.height, dc, 0, 0, SRCCOPY);
   image.ReturnDC();

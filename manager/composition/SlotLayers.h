@@ -10,7 +10,8 @@
 #include "manager/composition/SlotLayout.h"
 
 // Each drawn slot's scaled picture (its layer): the trimmed source picture stretched with HALFTONE
-// to the slot's destination size, exactly as drawing straight onto the canvas stretches it. A
+// to the slot's destination size, exactly as drawing straight onto the canvas stretches it (a
+// picture with alpha: scaled and blended at every copy, see AlphaDrawing). A
 // tick that draws then only copies layers, and stretches again just the slots whose picture or
 // geometry changed. The cache also remembers where each slot was last put on the canvas, so that
 // the place a slot leaves can be drawn again.
@@ -48,7 +49,8 @@ class SlotLayers {
   // without a clipping region, is stretched whole.
   bool StretchInside(int slot, CImage& picture, const tvq::PixelRect& from,
                      const tvq::PixelRect& to, const std::vector<RECT>& canvasAreas);
-  // Copies the layer to its place on the canvas; the canvas context's clipping applies.
+  // Copies (or, with alpha, blends) the layer to its place on the canvas; the canvas context's
+  // clipping applies.
   void Copy(int slot, HDC canvas, const tvq::PixelRect& to);
   void Release(int slot);
   void ReleaseAll();

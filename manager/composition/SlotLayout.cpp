@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 
 namespace tvq {
 namespace {
@@ -62,6 +63,16 @@ PixelRect ReachInDestination(const PixelRect& changed, const PixelRect& from, co
             to.height, reach, top, bottom);
   if (left >= right || top >= bottom) return PixelRect{to.x, to.y, 0, 0};
   return PixelRect{to.x + left, to.y + top, right - left, bottom - top};
+}
+
+PixelRect FittedPictureSize(const SCIInfo& info, int canvasWidth, int canvasHeight) {
+  const PixelRect to = DestinationRect(info, canvasWidth, canvasHeight);
+  const auto fit = [](int side, std::int32_t nearTrim, std::int32_t farTrim, int canvas) {
+    const std::int64_t size = std::llabs(static_cast<long long>(side)) + nearTrim + farTrim;
+    return static_cast<int>(std::clamp<std::int64_t>(size, 1, std::max(1, canvas)));
+  };
+  return PixelRect{0, 0, fit(to.width, info.TrimLeft, info.TrimRight, canvasWidth),
+                   fit(to.height, info.TrimTop, info.TrimBottom, canvasHeight)};
 }
 
 PixelRect SourceRect(const SCIInfo& info, int pictureWidth, int pictureHeight) {

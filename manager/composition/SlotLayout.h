@@ -25,6 +25,11 @@ PixelRect DestinationRect(const SCIInfo& info, int canvasWidth, int canvasHeight
 // bounded: negative trims or trims larger than the picture give the rectangle as computed.
 PixelRect SourceRect(const SCIInfo& info, int pictureWidth, int pictureHeight);
 
+// The size at which the slot's picture is drawn one to one: its rectangle's size (whichever way
+// it faces) plus its trims, from 1 up to the canvas size on each side. A source that draws its
+// picture at the slot's size (an image, a text) draws at this size; x and y are 0.
+PixelRect FittedPictureSize(const SCIInfo& info, int canvasWidth, int canvasHeight);
+
 // The part of to that a stretch from from into to changes when the source pixels in changed
 // change: their own place, widened by reach source pixels on every side (the scaler reads
 // neighbours) and one destination pixel for rounding, inside to. For rectangles of positive size.

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "manager/capture/CameraRequest.h"
+#include "manager/capture/TextStyle.h"
 
 namespace tvq {
 
@@ -19,6 +20,11 @@ struct SlotRecord {
   std::wstring title;
   std::wstring className;
   std::wstring executable;
+  // An image: its file.
+  std::wstring imagePath;
+  // A text: what it says and how it is drawn.
+  std::wstring text;
+  TextStyle textStyle;
 };
 
 }  // namespace tvq

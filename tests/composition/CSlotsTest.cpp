@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
+#include "common/Lifetime.h"
 #include "manager/app/Settings.h"
 #include "manager/app/TimerIds.h"
+#include "tests/common/ImageFiles.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TestWindow.h"
 
@@ -109,7 +112,7 @@ TEST_F(Slots, FillingAnOccupiedSlotOrAnUnknownKindChangesNothing) {
   EXPECT_FALSE(slots.Fill(0, tvq::kDesktopSlot));
   EXPECT_FALSE(slots.Fill(0, tvq::kWindowSlot));
   EXPECT_EQ(0.5, slots.Placement(0).Pos_x);
-  EXPECT_FALSE(slots.Fill(1, 4));
+  EXPECT_FALSE(slots.Fill(1, 99));
   EXPECT_FALSE(slots.Fill(1, tvq::kEmptySlot));
   EXPECT_FALSE(slots.Fill(8, tvq::kDesktopSlot));
   EXPECT_FALSE(slots.Fill(-1, tvq::kDesktopSlot));
@@ -262,6 +265,87 @@ TEST_F(Slots, AWindowWithAVeryLongTitleIsSavedAndFoundUnderTheCutName) {
   ASSERT_TRUE(slots.Fill(1, tvq::kWindowSlot));
   EXPECT_EQ(0.75, slots.Placement(1).Pos_y);
   DestroyWindow(target);
+}
+
+// What a user may pick by mistake, or a record may name, filled the way every fill ends: each is
+// refused with a reason the status text shows, no box asks anything, and the desktop slot beside
+// it goes on as it was.
+TEST_F(Slots, FilesAndTextsNoSlotCanShowAreRefusedWithAReasonAndHarmNothing) {
+  ASSERT_TRUE(slots.Fill(0, tvq::kDesktopSlot));
+  const HBITMAP desktop = slots.Picture(0)->Bitmap();
+  const std::wstring png = File(L"good.png");
+  ASSERT_EQ(S_OK, tvqtest::WriteImage(png, GUID_ContainerFormatPng, 64, 64, [](int x, int y) {
+    return tvqtest::Bgra(static_cast<BYTE>(x * 4), static_cast<BYTE>(y * 4), 90);
+  }));
+  DWORD drives = GetLogicalDrives();
+  wchar_t drive = L'Z';
+  while (drive > L'D' && (drives & (1u << (drive - L'A'))) != 0) --drive;
+  std::wstring lines;
+  for (int line = 0; line < 10000; ++line) lines += L"line " + std::to_wstring(line) + L"\r\n";
+  const auto text = [&](const wchar_t* name, const char* bytes) {
+    tvqtest::WriteTextFile(File(name), bytes);
+    return File(name);
+  };
+  const auto copy = [&](const wchar_t* name) {
+    CopyFileW(png.c_str(), File(name).c_str(), FALSE);
+    return File(name);
+  };
+  const auto claiming = [&](const wchar_t* name, unsigned width, unsigned height) {
+    tvqtest::WritePngClaiming(File(name), width, height);
+    return File(name);
+  };
+  tvq::UniqueFileHandle held;
+  const auto hold = [&](const std::wstring& path) {
+    held.Reset(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    return path;
+  };
+  const int image = tvq::kImageSlot;
+  const struct {
+    const char* name;
+    std::function<std::wstring()> make;  // the image file, or the text for a text slot
+    int kind;
+    const wchar_t* says;
+  } rows[] = {
+      {"an empty file", [&] { return text(L"empty.png", ""); }, image, L"ファイルが空です"},
+      {"a PNG cut short", [&] { tvqtest::CutFile(copy(L"cut.png"), 120); return File(L"cut.png"); },
+       image, L"画像として読めません"},
+      {"text named .png", [&] { return text(L"note.png", "not a picture\r\n"); }, image,
+       L"画像として読めません"},
+      {"a folder", [&] { return dir.Path(); }, image, L"フォルダーは開けません"},
+      {"a drive that is not there", [&] { return std::wstring(1, drive) + L":\\logo.png"; },
+       image, L"ファイルが見つかりません"},
+      {"a header of 30000 x 30000", [&] { return claiming(L"huge.png", 30000, 30000); }, image,
+       L"画像が大きすぎます（30000×30000"},
+      {"a header of 1000000 x 1", [&] { return claiming(L"long.png", 1000000, 1); }, image,
+       L"画像が大きすぎます（1000000×1"},
+      {"a file another program holds", [&] { return hold(copy(L"held.png")); }, image,
+       L"ほかのプログラムが使用中"},
+      {"an empty text", [] { return std::wstring(L" \r\n　"); }, tvq::kTextSlot,
+       L"テキストが空です"},
+      {"100 KB of 10,000 lines", [&] { return lines; }, tvq::kTextSlot, L"テキストが長すぎます"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::wstring what = row.make();
+    const bool filled = slots.FillQuietly(1, row.kind, [&](ICaptureSource& source) {
+      return row.kind == tvq::kImageSlot ? static_cast<CCaptureImage&>(source).Open(what)
+                                         : static_cast<CCaptureText&>(source).Open(what, {});
+    });
+    EXPECT_FALSE(filled);
+    EXPECT_EQ(tvq::kEmptySlot, slots.Kind(1));
+    EXPECT_NE(std::wstring::npos, slots.FillProblem().find(row.says))
+        << testing::PrintToString(slots.FillProblem());
+    EXPECT_EQ(tvq::kDesktopSlot, slots.Kind(0));
+    ASSERT_NE(nullptr, slots.Picture(0));
+    EXPECT_EQ(desktop, slots.Picture(0)->Bitmap());
+  }
+  held.Reset();
+  // The same slot then takes a good file at once.
+  EXPECT_TRUE(slots.FillQuietly(1, tvq::kImageSlot, [&](ICaptureSource& source) {
+    return static_cast<CCaptureImage&>(source).Open(png);
+  }));
+  EXPECT_EQ(L"good.png", slots.SourceName(1));
+  EXPECT_TRUE(slots.FillProblem().empty());
 }
 
 }  // namespace

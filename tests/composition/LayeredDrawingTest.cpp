@@ -7,9 +7,14 @@
 
 #include "channel/CSharedMemory.h"
 #include "manager/capture/CImage.h"
+#include "manager/capture/CImageFile.h"
+#include "manager/capture/TextRendering.h"
 #include "manager/composition/CCompositor.h"
 #include "manager/composition/LayeredDrawing.h"
+#include "tests/common/ComApartment.h"
+#include "tests/common/ImageFiles.h"
 #include "tests/common/Pixels24.h"
+#include "tests/common/TempDir.h"
 #include "tests/composition/FakeSlotTable.h"
 
 namespace {
@@ -28,6 +33,28 @@ struct Step {
 };
 
 Step Fill(int s, int kind, double w, double h) { return {Op::Fill, s, 1.0 * kind, w, h}; }
+// A picture with alpha (premultiplied, 32 bits a pixel), as image and text slots give: noise,
+// a transparent PNG decoded by the image source's decoder, or a text drawn with outline and box.
+enum Alpha { kNoise = 32, kPng = 1, kText = 2 };
+Step FillAlpha(int s, double w, double h, Alpha made = kNoise) {
+  return {Op::Fill, s, 1.0 * tvq::kImageSlot, w, h, 1.0 * made};
+}
+
+// A PNG with a clear hole, a half-transparent ring and an opaque, shaded middle.
+const std::wstring& TransparentPng() {
+  static tvqtest::TempDir dir;
+  static const std::wstring path = dir.File(L"ring.png");
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    tvqtest::WriteImage(path, GUID_ContainerFormatPng, 48, 36, [](int x, int y) {
+      const int d = (x - 24) * (x - 24) + (y - 18) * (y - 18);
+      const BYTE alpha = d < 16 ? 0 : d < 120 ? 255 : d < 300 ? 128 : 40;
+      return tvqtest::Bgra(static_cast<BYTE>(x * 5), static_cast<BYTE>(y * 7), 200, alpha);
+    });
+  }
+  return path;
+}
+
+void MakeAlpha(CImage& picture, Alpha made, int width, int height, std::uint32_t seed);
 Step Place(int s, double x, double y, double w, double h) { return {Op::Place, s, x, y, w, h}; }
 Step Trim(int s, double l, double t, double r, double b) { return {Op::Trim, s, l, t, r, b}; }
 Step Resize(int s, double w, double h) { return {Op::Resize, s, 0, w, h}; }
@@ -37,18 +64,28 @@ Step Capture(int slot) { return {Op::Capture, slot}; }
 Step Patch(int s, double x, double y, double w, double h) { return {Op::Patch, s, x, y, w, h}; }
 Step Do(Op op, int slot = 0) { return {op, slot}; }
 
+BYTE Noise(int i, int y, std::uint32_t seed) {
+  const std::uint32_t h = (i * 2654435761u) ^ (y * 40503u) ^ (seed * 2246822519u);
+  return static_cast<BYTE>((h >> 13) ^ (h >> 5));
+}
+
 // Noise, so that every interpolated pixel depends on its neighbours; only inside the rectangle
-// when one is given.
+// when one is given. A picture with alpha gets premultiplied noise, a quarter of it clear and a
+// quarter opaque.
 void Paint(CImage& picture, std::uint32_t seed, int x = 0, int top = 0, int w = -1, int h = -1) {
   if (w < 0) {
     w = picture.Width();
     h = picture.Height();
   }
+  const int bytes = picture.BitsPerPixel() / 8;
   for (int y = top; y < top + h; ++y) {
     BYTE* row = picture.Bits() + static_cast<ptrdiff_t>(y) * picture.Pitch();
-    for (int i = 3 * x; i < 3 * (x + w); ++i) {
-      const std::uint32_t h = (i * 2654435761u) ^ (y * 40503u) ^ (seed * 2246822519u);
-      row[i] = static_cast<BYTE>((h >> 13) ^ (h >> 5));
+    for (int i = bytes * x; i < bytes * (x + w); ++i) row[i] = Noise(i, y, seed);
+    if (bytes != 4) continue;
+    for (int i = 4 * x; i < 4 * (x + w); i += 4) {
+      const int alpha = row[i + 3] < 64 ? 0 : row[i + 3] >= 192 ? 255 : row[i + 3];
+      for (int c = 0; c < 4; ++c) row[i + c] = static_cast<BYTE>(row[i + c] * alpha / 255);
+      row[i + 3] = static_cast<BYTE>(alpha);
     }
   }
 }
@@ -78,13 +115,19 @@ struct Scene {
       case Op::Fill:
         slots.Fill(step.slot, int(step.a));
         picture.Destroy();
-        picture.Create(int(step.b), int(step.c), 24);
-        Paint(picture, seed);
+        if (step.d != 0) {
+          MakeAlpha(picture, static_cast<Alpha>(step.d), int(step.b), int(step.c), seed);
+        } else {
+          picture.Create(int(step.b), int(step.c), 24);
+          Paint(picture, seed);
+        }
         compositor.MarkSlotChanged(step.slot);
         break;
-      case Op::Resize:  // also a window that changed its size: its picture is made anew
+      case Op::Resize: {  // also a window that changed its size: its picture is made anew
+        const int bits = picture.BitsPerPixel();
         picture.Destroy();
-        picture.Create(int(step.b), int(step.c), 24);
+        picture.Create(int(step.b), int(step.c), bits);
+      }
         [[fallthrough]];
       case Op::Capture:
         Paint(picture, seed);
@@ -132,9 +175,9 @@ struct Scene {
   static void Renew(CImage& picture) {
     const BYTE* bytes = picture.LowestAddress();
     std::vector<BYTE> kept(bytes, bytes + picture.BufferBytes());
-    const int width = picture.Width(), height = picture.Height();
+    const int width = picture.Width(), height = picture.Height(), bits = picture.BitsPerPixel();
     picture.Destroy();
-    picture.Create(width, height, 24);
+    picture.Create(width, height, bits);
     std::copy(kept.begin(), kept.end(), picture.LowestAddress());
   }
 
@@ -154,6 +197,25 @@ struct Scene {
   CCompositor compositor;
   FakeSlotTable slots;
 };
+
+void MakeAlpha(CImage& picture, Alpha made, int width, int height, std::uint32_t seed) {
+  if (made == kPng) {
+    std::wstring problem;
+    EXPECT_EQ(S_OK, CImageFile().Decode(TransparentPng(), width, height, 0, picture, problem));
+    EXPECT_EQ(32, picture.BitsPerPixel());
+    return;
+  }
+  if (made == kText) {
+    tvq::TextStyle style;
+    style.outlinePercent = 10;
+    style.box = true;
+    style.boxOpacityPercent = 40;
+    EXPECT_TRUE(tvq::RenderText(L"字幕 Caption", style, width, height, picture));
+    return;
+  }
+  picture.Create(width, height, 32);
+  Paint(picture, seed);
+}
 
 struct Sequence {
   const char* name;
@@ -230,6 +292,20 @@ const Sequence kSequences[] = {
       Patch(3, 20, 25, 14, 1), Patch(0, 70, 40, 2, 2), Do(Op::Empty, 0), Do(Op::Empty, 1),
       Do(Op::Empty, 2), Patch(3, 5, 5, 3, 3), Patch(3, 2, 25, 32, 1), Patch(3, 17, 13, 1, 1),
       Patch(3, 0, 0, 1, 1), Do(Op::Renew, 3)}},
+    {"pictures with alpha over and under the others, trimmed and mirrored",
+     {FillAlpha(3, 40, 30), Place(3, 0.2, 0.1, 0.5, 0.6), Capture(1), Capture(3), Do(Op::Still),
+      Patch(3, 5, 5, 4, 4), Capture(0), Trim(3, 3, 2, 4, 1), Capture(2),
+      Place(3, 0.7, 0.1, -0.5, 0.6), Capture(3), Place(3, 0.2, 0.9, 0.5, -0.6), Capture(1),
+      Trim(3, 30, 0, 20, 0), Capture(3), Trim(3, -4, -3, 2, 0), Place(3, -0.1, 0.5, 0.6, 0.7),
+      Capture(0), Do(Op::Empty, 0), FillAlpha(0, 64, 48), Capture(3), Do(Op::Pause, 3),
+      Capture(0), Do(Op::Resume, 3), Resize(3, 20, 60), Place(3, 0.05, 0.05, 0.3, 0.3),
+      Capture(1), Do(Op::Empty, 1), Capture(3), Do(Op::R), Capture(0)}},
+    {"a window, a desktop, a transparent PNG and a text overlapping, trimmed and mirrored",
+     {FillAlpha(3, 48, 36, kPng), Place(3, 0.1, 0.2, 0.75, 0.75), FillAlpha(2, 64, 20, kText),
+      Place(2, 0.2, 0.6, 0.8, 0.3), Capture(1), Capture(0), Trim(3, 4, 2, 3, 5), Capture(1),
+      Place(3, 0.9, 0.2, -0.75, 0.75), Capture(0), Place(2, 0.2, 0.9, 0.8, -0.3), Capture(1),
+      Trim(2, 3, 0, 2, 1), Do(Op::Still), FillAlpha(2, 51, 14, kText), Capture(0),
+      Place(3, 0.3, 0.1, 0.5, 0.5), Do(Op::Pause, 1), Capture(0), Do(Op::Resume, 1)}},
     {"strong shrinking and enlarging",
      {Fill(3, tvq::kDesktopSlot, 400, 300), Place(3, 0.05, 0.6, 0.2, 0.2), Patch(3, 200, 150, 1, 1),
       Patch(3, 0, 0, 400, 1), Patch(3, 399, 0, 1, 300), Place(1, 0, 0, 1, 1), Resize(1, 5, 4),
@@ -238,6 +314,7 @@ const Sequence kSequences[] = {
 
 // Every published frame of each sequence, drawn through layers and drawn directly, byte for byte.
 TEST(LayeredDrawing, PublishesTheSameFramesAsDrawingDirectly) {
+  tvqtest::ComApartment com;
   int row = 0;
   for (const Sequence& sequence : kSequences) {
     SCOPED_TRACE(sequence.name);
@@ -251,6 +328,43 @@ TEST(LayeredDrawing, PublishesTheSameFramesAsDrawingDirectly) {
       direct.Apply(steps[i], static_cast<std::uint32_t>(i));
       layered.Apply(steps[i], static_cast<std::uint32_t>(i));
       ASSERT_EQ(direct.TickAndRead(), layered.TickAndRead());
+    }
+  }
+}
+
+// A PNG of one colour at several opacities over a solid window slot, drawn either way: every
+// channel within one of the exact blend (colour x alpha + window x (1 - alpha)), and the window
+// alone around it.
+TEST(LayeredDrawing, APictureWithAlphaBlendsOverTheSlotBeneathWithinOneOfTheExactBlend) {
+  tvqtest::ComApartment com;
+  tvqtest::TempDir dir;
+  constexpr COLORREF kWindow = RGB(40, 160, 220);
+  constexpr COLORREF kCard = RGB(250, 30, 90);
+  for (const int alpha : {128, 1, 200, 255}) {
+    const std::wstring png = dir.File(L"card" + std::to_wstring(alpha) + L".png");
+    ASSERT_EQ(S_OK, tvqtest::WriteImage(png, GUID_ContainerFormatPng, 20, 10, [&](int, int) {
+      return tvqtest::Bgra(GetRValue(kCard), GetGValue(kCard), GetBValue(kCard), BYTE(alpha));
+    }));
+    for (const bool layered : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "alpha " << alpha << (layered ? ", layered" : ""));
+      Scene scene(L"Blend" + std::to_wstring(alpha) + (layered ? L"L" : L"D"), layered);
+      scene.Apply(Fill(0, tvq::kWindowSlot, 30, 20), 0);
+      tvqtest::FillRect24(scene.slots.OwnPicture(0), 0, 0, 30, 20, kWindow);
+      scene.slots.Fill(1, tvq::kImageSlot);
+      scene.slots.Placement(1) = PlacedAt(0.25, 0.25, 0.5, 0.5);
+      std::wstring problem;
+      ASSERT_EQ(S_OK, CImageFile().Decode(png, 32, 24, 0, scene.slots.OwnPicture(1), problem));
+      scene.compositor.MarkSlotChanged(1);
+      scene.TickAndRead();
+      const COLORREF blended = tvqtest::PixelAt(scene.canvas, 30, 20);
+      const auto exact = [alpha](int card, int window) {
+        return (card * alpha + window * (255 - alpha)) / 255.0;
+      };
+      EXPECT_NEAR(exact(GetRValue(kCard), GetRValue(kWindow)), GetRValue(blended), 1.0);
+      EXPECT_NEAR(exact(GetGValue(kCard), GetGValue(kWindow)), GetGValue(blended), 1.0);
+      EXPECT_NEAR(exact(GetBValue(kCard), GetBValue(kWindow)), GetBValue(blended), 1.0);
+      EXPECT_EQ(kWindow, tvqtest::PixelAt(scene.canvas, 5, 5));
+      EXPECT_EQ(kWindow, tvqtest::PixelAt(scene.canvas, 50, 40));
     }
   }
 }

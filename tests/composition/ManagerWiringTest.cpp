@@ -609,7 +609,8 @@ TEST_F(ManagerMenu, PicksFromAnEmptySlotsListsFillItWithoutAskingAsTheKeysWould)
     ASSERT_EQ(c.kind, app.Slots().Kind(c.slot));
     EXPECT_TRUE(app.Slots().IsActive(c.slot));
     EXPECT_EQ(c.source, app.Slots().SourceName(c.slot));
-    EXPECT_EQ((std::vector<std::wstring>{L"カメラ", L"ウインドウ", L"デスクトップ"}),
+    EXPECT_EQ((std::vector<std::wstring>{L"カメラ", L"ウインドウ", L"デスクトップ", L"画像...",
+                                         L"テキスト..."}),
               Texts(seen[0]));
   }
   // The window took the placement it was saved with, and the frame shows it there once the

@@ -33,6 +33,11 @@ tvq::SlotRecord FullRecord(int kind) {
   record.title = L" タイトル ";
   record.className = L"Notepad";
   record.executable = L"notepad.exe";
+  record.imagePath = L"C:\\ロゴ\\logo.png";
+  record.text = L" 山田 太郎\r\n\"Sales\" \\n is no break\t営業部 ";
+  record.textStyle.font = L"MS UI Gothic";
+  record.textStyle.outlinePercent = 12;
+  record.textStyle.box = true;
   return record;
 }
 
@@ -59,6 +64,10 @@ TEST(SlotKinds, EveryRowIsFoundOnceByNumberNameAndKeyAndItsRecordComesBack) {
     tvq::WriteSlotRecord(again, back);
     EXPECT_EQ(stored.values, again.values);
     EXPECT_EQ(tvq::RecordedName(FullRecord(row.kind)), tvq::RecordedName(back));
+    // Every value stays on one line of the file.
+    for (const auto& value : stored.values) {
+      EXPECT_EQ(std::wstring::npos, value.second.find_first_of(L"\r\n")) << row.recordName;
+    }
   }
   EXPECT_EQ(nullptr, tvq::FindSlotKind(tvq::kEmptySlot));
   EXPECT_EQ(nullptr, tvq::FindSlotKindByRecordName(L""));

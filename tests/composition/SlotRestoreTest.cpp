@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "manager/app/TimerIds.h"
+#include "tests/common/ImageFiles.h"
 #include "tests/common/Pixels24.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TestWindow.h"
@@ -81,7 +82,29 @@ TEST_F(SlotRestore, BadRecordsNeitherCrashNorAskAndAreLeftAsTheyAre) {
     bool waits[3];
   };
   const std::string longTitle(5000, 'x');
+  const std::wstring png = folder.File(L"logo.png");
+  CoInitialize(nullptr);
+  ASSERT_EQ(S_OK, tvqtest::WriteImage(png, GUID_ContainerFormatPng, 8, 8,
+                                      [](int, int) { return tvqtest::Bgra(9, 9, 9, 99); }));
+  CoUninitialize();
+  tvqtest::WriteTextFile(folder.File(L"note.png"), "no picture");
+  const auto path = [&](const wchar_t* name) {
+    const std::wstring file = folder.File(name);
+    return "Path=" + std::string(file.begin(), file.end()) + "\r\n";
+  };
   const Row rows[] = {
+      {"an image and a text", "[Slot1]\r\nKind=Image\r\n" + path(L"logo.png") +
+                                  "[Slot2]\r\nKind=Text\r\nText=\\sName\\r\\nTitle\r\n"
+                                  "Style=Size=900;Color=zz\r\n",
+       3, {4, 5, 0}, {false, false, false}},
+      {"an image not there yet, one that is no picture",
+       "[Slot1]\r\nKind=Image\r\n" + path(L"later.png") + "[Slot2]\r\nKind=Image\r\n" +
+           path(L"note.png"),
+       3, {0, 0, 0}, {true, false, false}},
+      {"an empty text and one too long",
+       "[Slot1]\r\nKind=Text\r\nText=\r\n[Slot3]\r\nKind=Text\r\nText=" +
+           std::string(3000, 'x') + "\r\n",
+       3, {0, 0, 0}, {false, false, false}},
       {"unknown kind", "[Slot1]\r\nKind=Projector\r\nTitle=TVQ restore target\r\n", 3,
        {0, 0, 0}, {false, false, false}},
       {"empty title", WindowRecord(1, ""), 3, {0, 0, 0}, {false, false, false}},

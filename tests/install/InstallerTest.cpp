@@ -39,7 +39,8 @@ constexpr DWORD kSetupTimeoutMs = 120000;
 constexpr wchar_t kUninstallKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tessavue";
 const wchar_t* const kSettingsFiles[] = {L"Tessavue.ini", L"TVQ_CaptureVideo.ini",
-                                         L"TVQ_CaptureWindow.ini", L"TVQ_CaptureDesktop.ini"};
+                                         L"TVQ_CaptureWindow.ini", L"TVQ_CaptureDesktop.ini",
+                                         L"TVQ_CaptureImage.ini", L"TVQ_CaptureText.ini"};
 const wchar_t* const kProgramFiles[] = {L"TessavueManager.exe", L"TVQDirectShowFilter.dll",
                                         L"Uninstall.exe"};
 
