@@ -126,10 +126,19 @@ class PictureSlots : public testing::Test {
     if (!InFront([window] { return window; }) || SendInput(2, click, sizeof(INPUT)) != 2) {
       return false;
     }
-    if (!tvqtest::WaitUntil([] { return FindWindowW(L"#32768", nullptr) != nullptr; },
-                            kTimeoutMs)) {
-      return false;
-    }
+    // The menu's own loop takes keys only once it runs: until then a Down would be lost and
+    // another entry picked. Its thread shows the loop by its menu mode.
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    const auto inMenu = [thread] {
+      GUITHREADINFO info{};
+      info.cbSize = sizeof(info);
+      if (FindWindowW(L"#32768", nullptr) == nullptr || !GetGUIThreadInfo(thread, &info)) {
+        return false;
+      }
+      return info.hwndMenuOwner != nullptr ||
+             (info.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE)) != 0;
+    };
+    if (!tvqtest::WaitUntil(inMenu, kTimeoutMs)) return false;
     Tap(VK_DOWN, position + 1);
     Tap(VK_RETURN);
     return true;
