@@ -1,26 +1,18 @@
 #include "manager/app/SceneKeys.h"
 
 #include <windows.h>
-#include <objbase.h>
 
 #include <cerrno>
 #include <cwchar>
 #include <cwctype>
 
 #include "manager/app/Settings.h"
+#include "manager/composition/SlotKinds.h"
 
 namespace tvq {
 namespace {
 
 constexpr wchar_t kPlacementSuffix[] = L".Placement";
-
-struct KindName {
-  int kind;
-  const wchar_t* name;
-};
-
-constexpr KindName kKindNames[] = {
-    {kCameraSlot, L"Camera"}, {kWindowSlot, L"Window"}, {kDesktopSlot, L"Desktop"}};
 
 struct ModifierName {
   unsigned int modifier;
@@ -30,11 +22,19 @@ struct ModifierName {
 constexpr ModifierName kModifierNames[] = {
     {MOD_CONTROL, L"Ctrl"}, {MOD_ALT, L"Alt"}, {MOD_SHIFT, L"Shift"}, {MOD_WIN, L"Win"}};
 
-// One section's keys, as the record's reading and writing see them.
-class SectionKeys {
+// One section of the document, as the table of kinds reads and writes a record's keys. Made
+// over a document it may not change, it only reads.
+class SectionKeys : public IRecordKeys {
  public:
   SectionKeys(const CStoreDocument& document, std::wstring section)
       : m_document(document), m_section(std::move(section)) {}
+  SectionKeys(CStoreDocument& document, std::wstring section)
+      : m_document(document), m_writable(&document), m_section(std::move(section)) {}
+
+  std::wstring ReadText(const wchar_t* key) const override { return Text(key); }
+  void WriteText(const wchar_t* key, const std::wstring& value) override {
+    if (m_writable != nullptr) m_writable->Set(m_section, key, value);
+  }
 
   std::wstring Text(const wchar_t* key) const { return m_document.Text(m_section, key); }
   long Number(const wchar_t* key, long fallback) const {
@@ -51,49 +51,9 @@ class SectionKeys {
 
  private:
   const CStoreDocument& m_document;
+  CStoreDocument* m_writable = nullptr;
   std::wstring m_section;
 };
-
-int KindOf(const std::wstring& name) {
-  for (const KindName& entry : kKindNames) {
-    if (name == entry.name) return entry.kind;
-  }
-  return kEmptySlot;
-}
-
-const wchar_t* NameOf(int kind) {
-  for (const KindName& entry : kKindNames) {
-    if (kind == entry.kind) return entry.name;
-  }
-  return nullptr;
-}
-
-void ReadCamera(const SectionKeys& keys, CameraRequest& camera) {
-  camera.devicePath = keys.Text(L"DevicePath");
-  camera.friendlyName = keys.Text(L"FriendlyName");
-  camera.crossbarOutput = keys.Number(L"CrossbarOutput", -1);
-  camera.crossbarInput = keys.Number(L"CrossbarInput", -1);
-  camera.format.width = keys.Number(L"Width", 0);
-  camera.format.height = keys.Number(L"Height", 0);
-  if (IIDFromString(keys.Text(L"Subtype").c_str(), &camera.format.subtype) != S_OK) {
-    camera.format.subtype = GUID_NULL;
-  }
-  camera.format.interval = std::wcstoll(keys.Text(L"FrameInterval").c_str(), nullptr, 10);
-}
-
-void WriteCamera(CStoreDocument& document, const std::wstring& section,
-                 const CameraRequest& camera) {
-  document.Set(section, L"DevicePath", camera.devicePath);
-  document.Set(section, L"FriendlyName", camera.friendlyName);
-  document.Set(section, L"CrossbarOutput", std::to_wstring(camera.crossbarOutput));
-  document.Set(section, L"CrossbarInput", std::to_wstring(camera.crossbarInput));
-  document.Set(section, L"Width", std::to_wstring(camera.format.width));
-  document.Set(section, L"Height", std::to_wstring(camera.format.height));
-  wchar_t subtype[40] = L"";
-  StringFromGUID2(camera.format.subtype, subtype, 40);
-  document.Set(section, L"Subtype", subtype);
-  document.Set(section, L"FrameInterval", std::to_wstring(camera.format.interval));
-}
 
 SCIInfo ReadPlacement(const SectionKeys& keys, double defaultRate) {
   SCIInfo info;
@@ -139,37 +99,23 @@ unsigned int ModifierOf(const std::wstring& word) {
 
 SceneSlot ReadSceneSlot(const CStoreDocument& document, const std::wstring& section) {
   SceneSlot slot;
-  const SectionKeys keys(document, section);
-  slot.record.kind = KindOf(keys.Text(L"Kind"));
-  if (slot.IsEmpty()) return slot;
-  slot.record.paused = keys.Number(L"Paused", 0) != 0;
-  if (slot.record.kind == kCameraSlot) ReadCamera(keys, slot.record.camera);
-  if (slot.record.kind == kWindowSlot) {
-    slot.record.title = keys.Text(L"Title");
-    slot.record.className = keys.Text(L"Class");
-    slot.record.executable = keys.Text(L"Executable");
-  }
+  slot.record = ReadSlotRecord(SectionKeys(document, section));
+  const SlotKindRow* row = FindSlotKind(slot.record.kind);
+  if (row == nullptr) return SceneSlot();
   const std::wstring placement = section + kPlacementSuffix;
   slot.hasPlacement = document.HasSection(placement);
   if (slot.hasPlacement) {
     slot.placement =
-        ReadPlacement(SectionKeys(document, placement), DefaultCaptureRate(slot.record.kind));
+        ReadPlacement(SectionKeys(document, placement), row->defaultCaptureRate);
   }
   return slot;
 }
 
 void WriteSceneSlot(CStoreDocument& document, const std::wstring& section,
                     const SceneSlot& slot) {
-  const wchar_t* kindName = NameOf(slot.record.kind);
-  if (kindName == nullptr) return;
-  document.Set(section, L"Kind", kindName);
-  document.Set(section, L"Paused", slot.record.paused ? L"1" : L"0");
-  if (slot.record.kind == kCameraSlot) WriteCamera(document, section, slot.record.camera);
-  if (slot.record.kind == kWindowSlot) {
-    document.Set(section, L"Title", slot.record.title);
-    document.Set(section, L"Class", slot.record.className);
-    document.Set(section, L"Executable", slot.record.executable);
-  }
+  if (FindSlotKind(slot.record.kind) == nullptr) return;
+  SectionKeys keys(document, section);
+  WriteSlotRecord(keys, slot.record);
   if (slot.hasPlacement) WritePlacement(document, section + kPlacementSuffix, slot.placement);
 }
 

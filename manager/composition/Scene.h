@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "manager/composition/SCIInfo.h"
+#include "manager/composition/SlotKinds.h"
 #include "manager/composition/SlotRecord.h"
 
 namespace tvq {
@@ -19,7 +20,8 @@ struct SceneSlot {
   bool hasPlacement = false;
   SCIInfo placement;
 
-  bool IsEmpty() const { return record.kind == kEmptySlot; }
+  // A record of no kind (or of one this program does not know) holds nothing.
+  bool IsEmpty() const { return FindSlotKind(record.kind) == nullptr; }
 };
 
 // What every slot holds, by slot number; slots beyond the end are empty.
