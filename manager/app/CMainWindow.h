@@ -5,6 +5,7 @@
 #include <string>
 
 #include "manager/app/CPreviewMouse.h"
+#include "manager/app/CSceneMenu.h"
 #include "manager/app/CSlotMenu.h"
 #include "manager/app/CStatusText.h"
 
@@ -57,6 +58,7 @@ class CMainWindow {
   void OnKeyDown(UINT virtualKey);
   void OnKeyUp();
   bool OnCommand(WORD command);
+  void OnInitMenuPopup(HMENU popup);
   bool OnContextMenu(LPARAM position);
   bool OnSetCursor(WORD hitArea);
   std::wstring BuildStatusText();
@@ -71,4 +73,6 @@ class CMainWindow {
   CPreviewMouse m_mouse;
   // A slot's menu, from a right click or the context-menu keys.
   CSlotMenu m_slotMenu;
+  // The scenes in the main menu and in every slot's menu.
+  CSceneMenu m_sceneMenu;
 };

@@ -175,7 +175,7 @@ void CSceneStore::Parse(const std::wstring& text) {
 
 std::wstring UserStorePath() {
   wchar_t folder[MAX_PATH] = L"";
-  if (SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder) != S_OK) {
+  if (SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, folder) != S_OK) {
     return std::wstring();
   }
   return std::wstring(folder) + L"\\Tessavue\\Scenes.ini";
