@@ -45,6 +45,8 @@ class CMainWindow {
 
   // The text as drawn by the last paint.
   const CStatusText& StatusText() const { return m_statusText; }
+  // All of it, with the scenes' block and any notice below the status text.
+  const std::wstring& PaintedText() const { return m_paintedText; }
   CPreviewMouse& Mouse() { return m_mouse; }
   const CSlotMenu& SlotMenu() const { return m_slotMenu; }
 
@@ -69,6 +71,7 @@ class CMainWindow {
   wchar_t m_title[kTextLength];
   wchar_t m_className[kTextLength];
   CStatusText m_statusText;
+  std::wstring m_paintedText;
   // Selecting, moving and resizing slots with the mouse, and the selection's outline.
   CPreviewMouse m_mouse;
   // A slot's menu, from a right click or the context-menu keys.
