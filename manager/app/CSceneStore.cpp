@@ -175,7 +175,9 @@ void CSceneStore::Parse(const std::wstring& text) {
 
 std::wstring UserStorePath() {
   wchar_t folder[MAX_PATH] = L"";
-  if (SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, folder) != S_OK) {
+  // Made when missing: a new user's profile may not have the folder yet.
+  const int folderId = CSIDL_APPDATA | CSIDL_FLAG_CREATE;
+  if (SHGetFolderPathW(nullptr, folderId, nullptr, SHGFP_TYPE_CURRENT, folder) != S_OK) {
     return std::wstring();
   }
   return std::wstring(folder) + L"\\Tessavue\\Scenes.ini";

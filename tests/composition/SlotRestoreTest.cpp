@@ -1,7 +1,7 @@
 // Slots recorded in the user's store (taken over from "Tessavue.ini" on the first start without
 // one) and brought back by the real start-up of an in-process CManagerApp: hand-edited records,
-// waiting slots and their timer, and the keys that change what is recorded. Windows are the test's own; no camera is registered here, so a recorded camera
-// always waits.
+// waiting slots and their timer, and the keys that change what is recorded. Windows are the
+// test's own; no camera is registered here, so a recorded camera always waits.
 #include "manager/app/CManagerApp.h"
 
 #include <gtest/gtest.h>

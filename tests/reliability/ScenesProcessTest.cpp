@@ -1,8 +1,8 @@
 // Scenes in the real Manager, as a user in a call meets them: the Manager minimized, another
-// window holding the focus, real key presses (xdotool) saving two scenes and switching between
-// them while a client streams. Every frame the client receives shows one scene or the other,
-// never a mix or black; after a close and a start the current scene is back and the other is
-// still in the store.
+// window holding the focus, another program holding Ctrl+Alt+3, real key presses (xdotool)
+// saving two scenes and switching between them while a client streams. Every frame the client
+// receives shows one scene or the other, never a mix or black; after a close and a start the
+// current scene is back and the other is still in the store.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -72,6 +72,15 @@ int PublishedScene() {
   return view ? SceneOf(static_cast<const BYTE*>(view.Get()), kStride * kHeight) : -1;
 }
 
+// Keeps Ctrl+Alt+3 from the Manager until killed, as another program would.
+int HoldCtrlAlt3(const std::vector<std::wstring>& args) {
+  HANDLE held = args.size() == 1 ? OpenEventW(EVENT_MODIFY_STATE, FALSE, args[0].c_str()) : nullptr;
+  if (held == nullptr || !RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_ALT, '3')) return 2;
+  SetEvent(held);
+  for (;;) Sleep(1000);
+}
+const tvqtest::ChildMode kHolderMode(L"hold-ctrl-alt-3", &HoldCtrlAlt3);
+
 tvqtest::TestWindowOptions Solid(const wchar_t* title, RECT rect, COLORREF color) {
   return tvqtest::SolidWindow(title, WS_POPUP | WS_VISIBLE, rect, color);
 }
@@ -103,9 +112,6 @@ class ScenesProcess : public testing::Test {
     store.Load();
     return !store.SceneAt(scene).IsEmpty();
   }
-  void Keys(RealManager& manager, const std::vector<UINT>& keys) {
-    for (UINT key : keys) manager.PressKey(key);
-  }
 
   tvqtest::TempDir folder;
   tvqtest::UserFolderRedirect appData{folder.File(L"AppData")};
@@ -117,6 +123,10 @@ class ScenesProcess : public testing::Test {
 };
 
 TEST_F(ScenesProcess, RealKeysSaveAndSwitchTwoScenesWhileAClientStreamsAndTheyComeBack) {
+  const std::wstring eventName = L"TVQ hot key held " + std::to_wstring(GetCurrentProcessId());
+  tvq::UniqueKernelHandle held(CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
+  tvqtest::ChildProcess holder = tvqtest::ChildProcess::StartSelf(L"hold-ctrl-alt-3", {eventName});
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(held.Get(), 10000));
   std::unique_ptr<RealManager> manager = StartManager();
   manager->PressKey('W');
   ASSERT_TRUE(manager->Choose(kRedTitle));
@@ -135,7 +145,7 @@ TEST_F(ScenesProcess, RealKeysSaveAndSwitchTwoScenesWhileAClientStreamsAndTheyCo
   keys.insert(keys.end(), 10, VK_RIGHT);
   keys.insert(keys.end(), 10, VK_DOWN);
   keys.insert(keys.end(), {VK_BACK, VK_BACK});
-  Keys(*manager, keys);
+  for (UINT key : keys) manager->PressKey(key);
   ASSERT_TRUE(tvqtest::WaitUntil([] { return PublishedScene() == 2; }, kTimeoutMs));
   ASSERT_NO_FATAL_FAILURE(PressFromElsewhere(*manager, L"ctrl+alt+shift+2"));
   ASSERT_TRUE(tvqtest::WaitUntil([&] { return StoreHolds(2); }, kTimeoutMs));
