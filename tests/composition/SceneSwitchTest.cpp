@@ -10,10 +10,12 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/Lifetime.h"
 #include "filter/FilterIdentity.h"
+#include "manager/app/CSceneMenu.h"
 #include "manager/app/CSceneStore.h"
 #include "manager/app/TimerIds.h"
 #include "tests/capture/FakeVideoDevice.h"
@@ -23,6 +25,7 @@
 #include "tests/common/Pixels24.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TestWindow.h"
+#include "resources/Resource.h"
 
 namespace {
 
@@ -288,6 +291,44 @@ TEST_F(SceneSwitch, HeldSpaceWritesAFewTimesAndTheStatusNamesTheSceneAndAKeyTake
   const std::wstring named = L"ホットキー Ctrl+Alt+3 は他のプログラムが使用中のため使えません\n";
   ASSERT_NE(std::wstring::npos, text.find(named));
   EXPECT_EQ(text.find(named), text.rfind(named));
+}
+
+TEST_F(SceneSwitch, TheScenesMenuListsChecksGreysAndCarriesItsCommands) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_TRUE(app->FillSlotWithWindow(0, red.Handle()));
+  const auto command = [&](UINT id) { Send(WM_COMMAND, id); };
+  command(CSceneMenu::kSaveFirst + 5);
+  command(CSceneMenu::kFadeFirst + 2);
+  // The rename dialog, answered from another thread as a user would.
+  std::thread user([] {
+    HWND dialog = nullptr;
+    tvqtest::WaitUntil([&] { return (dialog = FindWindowW(L"#32770", L"シーンの名前の変更")); },
+                       5000);
+    SetDlgItemTextW(dialog, IDC_SCENE_NAME, L" 'スライド' & \"カメラ\" ");
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  });
+  command(CSceneMenu::kRenameFirst + 5);
+  user.join();
+  HMENU popup = GetSubMenu(GetMenu(app->Window()), 1);
+  SendMessageW(app->Window(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 1);
+  wchar_t text[128] = L"";
+  GetMenuStringW(popup, CSceneMenu::kSwitchFirst + 5, text, 128, MF_BYCOMMAND);
+  EXPECT_STREQ(L"&5   'スライド' && \"カメラ\" \t5", text);
+  for (int number = 1; number <= 9; ++number) {
+    const UINT state = GetMenuState(popup, CSceneMenu::kSwitchFirst + number, MF_BYCOMMAND);
+    EXPECT_EQ(number == 5, (state & MF_CHECKED) != 0) << number;
+    EXPECT_EQ(number != 5, (state & MF_GRAYED) != 0) << number;
+  }
+  const tvq::CSceneStore& store = app->Scenes().Store();
+  EXPECT_EQ(L" 'スライド' & \"カメラ\" ", store.SceneAt(5).name);
+  EXPECT_TRUE(store.Transition().fade);
+  EXPECT_EQ(1000, store.Transition().fadeMs);
+  command(CSceneMenu::kCut);
+  EXPECT_FALSE(store.Transition().fade);
+  app->Keys().Select(0);
+  Send(WM_KEYDOWN, VK_DELETE);
+  command(CSceneMenu::kSwitchFirst + 5);
+  EXPECT_EQ(red.Handle(), app->Slots().Source(0)->CapturedWindow());
 }
 
 TEST_F(SceneSwitch, DamagedStoresStartQuietlyLeaveTheFilesAloneAndGiveEmptyScenes) {
