@@ -70,7 +70,11 @@ StoreFileRead CSceneStore::Load() {
 }
 
 bool CSceneStore::Flush() {
-  if (!m_changed) return true;
+  // No path: the store lives in memory only (a program path too long to read, some tests).
+  if (!m_changed || m_path.empty()) {
+    m_changed = false;
+    return true;
+  }
   const std::wstring text = Format();
   if (m_fileTextKnown && text == m_fileText) {
     m_changed = false;

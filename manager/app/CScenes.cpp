@@ -117,8 +117,9 @@ void CScenes::ScheduleWrite() {
 void CScenes::OnWriteTimer() {
   KillTimer(m_window, tvq::kStoreWriteTimerId);
   m_writePending = false;
+  if (m_store.Flush()) return;
   // A store that could not be written (a full disk, a folder taken away) is tried again later.
-  if (!m_store.Flush()) ScheduleWrite();
+  m_writePending = SetTimer(m_window, tvq::kStoreWriteTimerId, kRetryDelayMs, nullptr) != 0;
 }
 
 bool CScenes::WaitsForFirstPictures() {

@@ -68,6 +68,7 @@ class CScenes : public ISlotRecordStore {
   void WriteSlot(int slot, const tvq::SceneSlot& value) override;
 
   static constexpr unsigned int kWriteDelayMs = 300;
+  static constexpr unsigned int kRetryDelayMs = 5000;
   // A camera that has not delivered by then is drawn blank rather than hold the picture longer.
   static constexpr ULONGLONG kFirstPictureWaitMs = 1500;
 

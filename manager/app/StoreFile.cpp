@@ -95,6 +95,8 @@ bool ReplaceStoreFile(const std::wstring& path, const std::wstring& text) {
 
 void RemoveLeftoverStoreFiles(const std::wstring& path) {
   const std::wstring folder = FolderOf(path);
+  // Without a folder the search would look in the current one.
+  if (folder.empty()) return;
   const std::wstring pattern = path + L".*" + kTemporarySuffix;
   WIN32_FIND_DATAW found{};
   const UniqueFindHandle search(FindFirstFileW(pattern.c_str(), &found));

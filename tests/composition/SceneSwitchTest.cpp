@@ -302,8 +302,13 @@ TEST_F(SceneSwitch, TheScenesMenuListsChecksGreysAndCarriesItsCommands) {
   // The rename dialog, answered from another thread as a user would.
   std::thread user([] {
     HWND dialog = nullptr;
-    tvqtest::WaitUntil([&] { return (dialog = FindWindowW(L"#32770", L"シーンの名前の変更")); },
-                       5000);
+    // Shown only once its initial text is in: a text typed earlier would be overwritten.
+    tvqtest::WaitUntil(
+        [&] {
+          dialog = FindWindowW(L"#32770", L"シーンの名前の変更");
+          return dialog != nullptr && IsWindowVisible(dialog);
+        },
+        5000);
     SetDlgItemTextW(dialog, IDC_SCENE_NAME, L" 'スライド' & \"カメラ\" ");
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
   });
