@@ -69,7 +69,7 @@ class CSlotRestore : public ISlotObserver,
   bool Bring(int slot, const tvq::SceneSlot& wanted);
   // The occupied slot (or the one waiting for value's source) takes value's state and placement.
   void Adjust(int slot, const tvq::SceneSlot& value);
-  // Empties the slot and ends any wait, as if it had never been filled.
+  // Empties the slot as Delete does (its placement saved in its kind's file) and ends any wait.
   void Release(int slot);
   // Two slots trade what they hold and what they wait for.
   bool Swap(int first, int second);
@@ -78,8 +78,6 @@ class CSlotRestore : public ISlotObserver,
   // Shut-down, before the slots are cleared: records what every occupied slot holds; nothing is
   // recorded afterwards.
   void Stop();
-
-  bool IsEnabled() const { return m_enabled; }
 
   // ISlotObserver: a change by the keys (or any fill but the restore's own) is recorded.
   void OnSlotChanged(int slot) override;
