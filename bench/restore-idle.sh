@@ -38,6 +38,9 @@ measure() {
   mkdir -p "$folder"
   cp "$build/bin/TessavueManager.exe" "$folder/"
   settings "$1" > "$folder/Tessavue.ini"
+  # No store of scenes from an earlier run: the records above are taken over at this start.
+  local users="${TVQ_WINE_ROOT:?}/${TVQ_WINE_PREFIX:?}/drive_c/users"
+  rm -f "$users"/*/AppData/Roaming/Tessavue/Scenes.ini
   (cd "$folder" && exec "$root/cmake/wine-run.sh" "$folder/TessavueManager.exe") >/dev/null 2>&1 &
   local runner=$! pid=
   for _ in $(seq 1 100); do

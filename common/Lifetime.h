@@ -63,6 +63,13 @@ struct FileHandleTraits {
   static void Close(Handle h) { ::CloseHandle(h); }
 };
 
+// A file search from FindFirstFileW.
+struct FindHandleTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle h) { ::FindClose(h); }
+};
+
 struct MappedViewTraits {
   using Handle = void*;
   static Handle Invalid() { return nullptr; }
@@ -104,6 +111,7 @@ struct MenuTraits {
 
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
+using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
 using UniqueMappedView = UniqueHandle<MappedViewTraits>;
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;

@@ -15,6 +15,12 @@
 #define IDM_ABOUT 104
 #define IDM_EXIT 105
 
+// The scenes' popup of the main menu (its items are made when it opens) and the rename dialog.
+#define IDM_SCENES_PLACEHOLDER 106
+#define IDD_RENAME_SCENE 110
+#define IDC_SCENE_LABEL 1010
+#define IDC_SCENE_NAME 1011
+
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
 #endif

@@ -16,6 +16,17 @@ bool ShiftIn(WPARAM keys) { return (keys & MK_SHIFT) != 0; }
 
 // WM_CONTEXTMENU's position when the keyboard, not the mouse, asked for the menu.
 constexpr LPARAM kMenuFromKeyboard = -1;
+// The scenes' popup in the main menu: after "ファイル(&F)".
+constexpr int kScenesMenuPosition = 1;
+
+// The scene a digit key switches to (the row of digits or the keypad's); 0 for other keys.
+int SceneOfKey(UINT virtualKey) {
+  if (virtualKey >= '1' && virtualKey <= '9') return static_cast<int>(virtualKey - '0');
+  if (virtualKey >= VK_NUMPAD1 && virtualKey <= VK_NUMPAD9) {
+    return static_cast<int>(virtualKey - VK_NUMPAD0);
+  }
+  return 0;
+}
 
 }  // namespace
 
@@ -25,7 +36,10 @@ CMainWindow::CMainWindow(CManagerApp& app, HINSTANCE instance)
       m_title{},
       m_className{},
       m_mouse(app.Slots(), app.Keys(), m_statusText, app.Canvas()),
-      m_slotMenu(app.Slots(), app.Keys(), app.Waits(), app) {}
+      m_slotMenu(app.Slots(), app.Keys(), app.Waits(), app),
+      m_sceneMenu(app.Scenes(), instance) {
+  m_slotMenu.SetExtras(&m_sceneMenu);
+}
 
 CMainWindow::~CMainWindow() {
   if (m_className[0] != L'\0') UnregisterClassW(m_className, m_instance);
@@ -102,6 +116,8 @@ bool CMainWindow::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lPar
       // DefWindowProcW turns the context-menu key's release into WM_CONTEXTMENU.
       return wParam != VK_APPS;
     case WM_COMMAND: return OnCommand(LOWORD(wParam));
+    case WM_INITMENUPOPUP: OnInitMenuPopup(reinterpret_cast<HMENU>(wParam)); return true;
+    case WM_HOTKEY: m_app.OnHotkey(wParam); return true;
     case WM_LBUTTONDOWN: m_mouse.OnButtonDown(window, PointOf(lParam)); return true;
     case WM_MOUSEMOVE: m_mouse.OnMove(window, PointOf(lParam), ShiftIn(wParam)); return true;
     case WM_LBUTTONUP: m_mouse.OnButtonUp(window, PointOf(lParam), ShiftIn(wParam)); return true;
@@ -180,6 +196,12 @@ void CMainWindow::OnKeyDown(UINT virtualKey) {
   m_app.ClearNotice();
   // Esc is no editing key: it only ends a running drag, putting the slot back.
   if (virtualKey == VK_ESCAPE && m_mouse.CancelDrag(Window())) return;
+  // Digits switch scenes while browsing; in the slot's menu and while editing they do nothing.
+  const int scene = SceneOfKey(virtualKey);
+  if (scene != 0) {
+    if (m_app.Keys().CurrentMode() == CSlotKeys::Mode::Browsing) m_app.Scenes().SwitchTo(scene);
+    return;
+  }
   // Ctrl is read when the key is handled: held while pressing, it selects the fine steps.
   m_app.Keys().OnKeyDown(virtualKey, GetKeyState(VK_CONTROL) < 0);
 }
@@ -198,8 +220,14 @@ bool CMainWindow::OnCommand(WORD command) {
       DestroyWindow(Window());
       return true;
     default:
-      return false;
+      if (!m_sceneMenu.Carry(Window(), command)) return false;
+      RepaintAll();
+      return true;
   }
+}
+
+void CMainWindow::OnInitMenuPopup(HMENU popup) {
+  if (popup == GetSubMenu(GetMenu(Window()), kScenesMenuPosition)) m_sceneMenu.Fill(popup);
 }
 
 bool CMainWindow::OnContextMenu(LPARAM position) {
@@ -233,7 +261,9 @@ std::wstring CMainWindow::BuildStatusText() {
   m_statusText.Build(canvas.Width(), canvas.Height(), m_app.FramePerSecond(), m_app.Slots(),
                      m_app.Keys(), &m_app.Waits());
   // Below everything else, so the lines a click maps to slots stay where they are.
-  return m_statusText.ToString() + m_slotMenu.Notice() + m_app.Notice();
+  m_paintedText = m_statusText.ToString() + m_app.Scenes().StatusBlock() + m_slotMenu.Notice() +
+                  m_app.Notice();
+  return m_paintedText;
 }
 
 INT_PTR CALLBACK CMainWindow::AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {

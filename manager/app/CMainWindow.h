@@ -5,6 +5,7 @@
 #include <string>
 
 #include "manager/app/CPreviewMouse.h"
+#include "manager/app/CSceneMenu.h"
 #include "manager/app/CSlotMenu.h"
 #include "manager/app/CStatusText.h"
 
@@ -44,6 +45,8 @@ class CMainWindow {
 
   // The text as drawn by the last paint.
   const CStatusText& StatusText() const { return m_statusText; }
+  // All of it, with the scenes' block and any notice below the status text.
+  const std::wstring& PaintedText() const { return m_paintedText; }
   CPreviewMouse& Mouse() { return m_mouse; }
   const CSlotMenu& SlotMenu() const { return m_slotMenu; }
 
@@ -57,6 +60,7 @@ class CMainWindow {
   void OnKeyDown(UINT virtualKey);
   void OnKeyUp();
   bool OnCommand(WORD command);
+  void OnInitMenuPopup(HMENU popup);
   bool OnContextMenu(LPARAM position);
   bool OnSetCursor(WORD hitArea);
   std::wstring BuildStatusText();
@@ -67,8 +71,11 @@ class CMainWindow {
   wchar_t m_title[kTextLength];
   wchar_t m_className[kTextLength];
   CStatusText m_statusText;
+  std::wstring m_paintedText;
   // Selecting, moving and resizing slots with the mouse, and the selection's outline.
   CPreviewMouse m_mouse;
   // A slot's menu, from a right click or the context-menu keys.
   CSlotMenu m_slotMenu;
+  // The scenes in the main menu and in every slot's menu.
+  CSceneMenu m_sceneMenu;
 };

@@ -10,10 +10,12 @@
 namespace {
 
 constexpr wchar_t kNoticeHeading[] = L"----\n【お知らせ】\n";
+constexpr wchar_t kStoreFileName[] = L"Scenes.ini";
 
 }  // namespace
 
-CManagerApp::CManagerApp(HINSTANCE instance, std::wstring modulePath, std::wstring channelPrefix)
+CManagerApp::CManagerApp(HINSTANCE instance, std::wstring modulePath, std::wstring channelPrefix,
+                         std::wstring storePath)
     : m_modulePath(std::move(modulePath)),
       m_channelPrefix(std::move(channelPrefix)),
       m_window(nullptr),
@@ -28,6 +30,8 @@ CManagerApp::CManagerApp(HINSTANCE instance, std::wstring modulePath, std::wstri
       m_slots(m_placementFiles, m_captureTimers),
       m_keys(m_slots, *this),
       m_restore(m_slots, *this, m_tickClock),
+      m_scenes(m_slots, m_restore, *this,
+               storePath.empty() ? tvq::SettingsPath(m_modulePath, kStoreFileName) : storePath),
       m_mainWindow(*this, instance) {
   m_slots.SetObserver(&m_restore);
   m_slots.SetMethodMemory(&m_methodFile);
@@ -66,8 +70,9 @@ void CManagerApp::OnCreate(HWND window) {
 void CManagerApp::OnDestroy() {
   KillTimer(m_window, tvq::kCompositingTimerId);
   KillTimer(m_window, tvq::kWaitingTimerId);
-  // What the slots hold is recorded before they are cleared.
+  // What the slots hold is recorded before they are cleared, and the store written at once.
   m_restore.Stop();
+  m_scenes.Stop();
   // Slots are saved while the channel is still open, then the channel handles are closed.
   SaveAndClearAllSlots();
   CloseChannel();
@@ -82,6 +87,10 @@ void CManagerApp::OnTimer(UINT_PTR timerId) {
   }
   if (timerId == tvq::kWaitingTimerId) {
     if (m_restore.Poll()) m_mainWindow.RepaintAll();
+    return;
+  }
+  if (timerId == tvq::kStoreWriteTimerId) {
+    m_scenes.OnWriteTimer();
     return;
   }
   const int slot = tvq::SlotOfCaptureTimer(timerId, m_slotCount);
@@ -126,13 +135,23 @@ void CManagerApp::StartCompositingTimer() {
   SetTimer(m_window, tvq::kCompositingTimerId, m_compositingIntervalMs, nullptr);
 }
 
-// After the specified steps, and only when the settings ask for it; the one waiting timer runs
-// for as long as the Manager records its slots.
+// After the specified steps. The slots come back only when the settings ask for it; the store,
+// the scenes' keys and the one waiting timer are there in any case (a scene may bring back a
+// source that is not there yet).
 void CManagerApp::RestoreSlots() {
-  m_restore.Start(m_iniPath, m_restoreSlots, m_window);
-  if (m_restore.IsEnabled()) {
-    SetTimer(m_window, tvq::kWaitingTimerId, CSlotRestore::kPollIntervalMs, nullptr);
-  }
+  m_scenes.Start(m_window, m_iniPath);
+  m_restore.Start(m_scenes, m_restoreSlots, m_window);
+  SetTimer(m_window, tvq::kWaitingTimerId, CSlotRestore::kPollIntervalMs, nullptr);
+}
+
+void CManagerApp::OnHotkey(WPARAM id) {
+  if (m_scenes.OnHotkey(id)) m_mainWindow.RepaintAll();
+}
+
+// The canvas keeps the old scene until the new one is drawn whole (see CCompositor::BeginScene).
+void CManagerApp::ShowNewScene(int fadeMs) {
+  if (m_compositor) m_compositor->BeginScene(fadeMs);
+  m_mainWindow.RepaintAll();
 }
 
 // Each object closes its mapping before its mutex.
@@ -147,6 +166,7 @@ void CManagerApp::CloseChannel() {
 
 void CManagerApp::CompositeTick() {
   if (!m_compositor) return;
+  m_compositor->HoldDrawing(m_scenes.WaitsForFirstPictures());
   // A canvas recreated at the negotiated size shows its new size and preview at once.
   if (m_compositor->Tick(m_slots, m_framePerSecond)) {
     InvalidateRect(m_window, nullptr, TRUE);

@@ -7,6 +7,7 @@
 
 #include "channel/CSharedMemory.h"
 #include "manager/app/CMainWindow.h"
+#include "manager/app/CScenes.h"
 #include "manager/app/CSlotKeys.h"
 #include "manager/app/CWindowMethodFile.h"
 #include "manager/app/Settings.h"
@@ -24,13 +25,19 @@
 //
 // Threads: everything runs on the GUI thread, inside the window procedure; timer, key and paint
 // messages are handled one at a time, so no member needs a lock.
-class CManagerApp : public ISlotPicks, private ISlotKeyActions, private ISlotFiller {
+class CManagerApp : public ISlotPicks,
+                    private ISlotKeyActions,
+                    private ISlotFiller,
+                    private ISceneHost {
  public:
   // modulePath is the executable whose folder holds the settings files (this program's own path
   // in the real process; tests give a path in a folder of their own). channelPrefix goes before
   // the channel's object names: empty in the real process, so that the filter finds them; tests
   // that need no filter give one of their own and never meet a running Manager's channel.
-  CManagerApp(HINSTANCE instance, std::wstring modulePath, std::wstring channelPrefix = L"");
+  // storePath is the user's store of scenes and slots (tvq::UserStorePath() in the real
+  // process); empty puts it beside modulePath, as tests want it in their own folder.
+  CManagerApp(HINSTANCE instance, std::wstring modulePath, std::wstring channelPrefix = L"",
+              std::wstring storePath = L"");
   ~CManagerApp();
 
   CManagerApp(const CManagerApp&) = delete;
@@ -47,6 +54,8 @@ class CManagerApp : public ISlotPicks, private ISlotKeyActions, private ISlotFil
   void OnCreate(HWND window);
   void OnDestroy();
   void OnTimer(UINT_PTR timerId);
+  // WM_HOTKEY: a scene's global key.
+  void OnHotkey(WPARAM id);
 
   // ISlotPicks: fill an empty slot without asking (a pick from a list): as the keys do after
   // the user's Yes, then the whole window repaints.
@@ -65,6 +74,8 @@ class CManagerApp : public ISlotPicks, private ISlotKeyActions, private ISlotFil
   // The slots brought back at start-up and those waiting for their source.
   CSlotRestore& Restore() { return m_restore; }
   const ISlotWaits& Waits() const { return m_restore; }
+  CScenes& Scenes() { return m_scenes; }
+  const CScenes& Scenes() const { return m_scenes; }
   // Null before start-up.
   CCompositor* Compositor() { return m_compositor ? &*m_compositor : nullptr; }
   CSlotKeys& Keys() { return m_keys; }
@@ -103,6 +114,9 @@ class CManagerApp : public ISlotPicks, private ISlotKeyActions, private ISlotFil
   bool FillSlotQuietly(int slot, int kind, const tvq::SourceOpener& open) override;
   bool ReopenSlotSource(int slot, const tvq::SourceOpener& open) override;
 
+  // ISceneHost
+  void ShowNewScene(int fadeMs) override;
+
   // ISlotKeyActions: what the editing keys start, on this window and this canvas.
   bool FillSlot(int slot, int kind) override;
   bool SaveAndClearSlot(int slot) override;
@@ -138,6 +152,8 @@ class CManagerApp : public ISlotPicks, private ISlotKeyActions, private ISlotFil
   tvq::SystemTickClock m_tickClock;
   // Hears of every slot change from the slots; built after them.
   CSlotRestore m_restore;
+  // The scenes and the user's store, which keeps the restore's records.
+  CScenes m_scenes;
   // Made at start-up, once the configured output size is known.
   std::optional<CCompositor> m_compositor;
   std::wstring m_notice;

@@ -75,13 +75,15 @@ bool CSlotMenu::Open(HWND window, int slot, POINT screen) {
   tvq::UniqueMenu menu = m_slots.IsEmpty(slot) ? BuildEmptySlotMenu(window, slot)
                                                : BuildOccupiedSlotMenu(slot);
   if (!menu) return false;
+  if (m_extras != nullptr) m_extras->AppendExtras(menu.Get());
   // TPM_RETURNCMD hands the pick back here instead of posting WM_COMMAND, so it is carried out
   // for this slot with the lists the menu was built from.
   const UINT command = static_cast<UINT>(
       TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, screen.x,
                      screen.y, 0, window, nullptr));
   menu.Reset();
-  if (command != kNoCommand) Carry(slot, command);
+  const bool extra = m_extras != nullptr && m_extras->CarryExtra(window, command);
+  if (command != kNoCommand && !extra) Carry(slot, command);
   m_cameras.clear();
   m_windows.clear();
   return command != kNoCommand;

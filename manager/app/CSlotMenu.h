@@ -25,6 +25,18 @@ class ISlotPicks {
   ~ISlotPicks() = default;
 };
 
+// Entries of the program's own that every slot's menu shows below the slot's (the scenes).
+class ISlotMenuExtras {
+ public:
+  // Appends the entries to the end of menu.
+  virtual void AppendExtras(HMENU menu) = 0;
+  // Carries out a pick of those entries; false for a command that is not one of them.
+  virtual bool CarryExtra(HWND window, UINT command) = 0;
+
+ protected:
+  ~ISlotMenuExtras() = default;
+};
+
 // A slot's menu in the Manager's window, opened by a right click or from the keyboard. An empty
 // slot's menu offers the cameras and windows by name and the desktop; picking one fills the
 // slot without any question, as the keys do after the user's Yes. An occupied slot's menu
@@ -44,6 +56,9 @@ class CSlotMenu {
 
   CSlotMenu(const CSlotMenu&) = delete;
   CSlotMenu& operator=(const CSlotMenu&) = delete;
+
+  // Who adds entries below the slot's; null for nobody.
+  void SetExtras(ISlotMenuExtras* extras) { m_extras = extras; }
 
   // Shows slot's menu at the screen point and carries out the pick. slot must be the selected
   // slot; anything else is ignored. True when something was picked: the window repaints.
@@ -85,6 +100,7 @@ class CSlotMenu {
   CSlotKeys& m_keys;
   const ISlotWaits& m_waits;
   ISlotPicks& m_picks;
+  ISlotMenuExtras* m_extras = nullptr;
   // What the open menu lists, in its order.
   std::vector<tvq::VideoDevice> m_cameras;
   std::vector<tvq::WindowCandidate> m_windows;

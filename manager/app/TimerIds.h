@@ -11,6 +11,8 @@ namespace tvq {
 inline constexpr UINT_PTR kCompositingTimerId = 1;
 // Slots that wait for their recorded source look for it on this one timer, all together.
 inline constexpr UINT_PTR kWaitingTimerId = 2;
+// A change of the user's store is written when this one-shot timer fires.
+inline constexpr UINT_PTR kStoreWriteTimerId = 3;
 inline constexpr UINT_PTR kFirstCaptureTimerId = 10;
 
 inline UINT_PTR CaptureTimerId(int slot) { return kFirstCaptureTimerId + slot; }

@@ -90,6 +90,8 @@ class CCaptureVideo : public ICaptureSource {
   const wchar_t* Name() const override { return m_device.FriendlyName(); }
   const wchar_t* Section() const override { return m_device.SectionName(); }
   void Release() override { ReleaseGraph(); }
+  // A graph just built may take a while to deliver its first sample.
+  bool HasCaptured() const override { return m_frameBuffer.Size() > 0; }
   bool HasSettings() const override { return HasPropertyPages(); }
   bool ShowSettings() override { return ShowPropertyPages(); }
 

@@ -30,6 +30,9 @@ class ICaptureSource {
   // True once what the source captures went away (a closed window, an unplugged camera): the
   // slot keeps its last picture and waits for the same source to come back.
   virtual bool IsGone() const { return false; }
+  // False while the picture holds nothing captured yet (a camera before its first frame): a new
+  // scene waits for it rather than show a blank slot.
+  virtual bool HasCaptured() const { return true; }
   // The top-level window the source captures, if any: a window fills one slot at a time.
   virtual HWND CapturedWindow() const { return nullptr; }
   // Settings of the source's own that the user can change (a camera's property pages, a text's

@@ -33,6 +33,15 @@ constexpr bool kStampedFrames = true;
 constexpr bool kStampedFrames = false;
 #endif
 
+// Fades are timed on the performance counter: tick times drift by a few milliseconds.
+double NowMs() {
+  LARGE_INTEGER now;
+  LARGE_INTEGER frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
 }  // namespace
 
 CCompositor::CCompositor(CImage& canvas, CSharedMemory& format, CSharedMemory& interval,
@@ -55,20 +64,37 @@ bool CCompositor::Tick(ISlotTable& slots, double& outputFrameRate) {
   m_drewLastTick = false;
   m_changedAreas.clear();
   if (m_canvas.Bitmap() == nullptr) return recreated;
-  if (m_changes.NeedsDrawing(slots)) {
-    if (m_throughLayers) {
-      m_layered.Draw(m_canvas, slots, m_changes, m_changedAreas);
-    } else {
-      DrawSlots(slots);
-      m_changedAreas.assign(1, RECT{0, 0, m_canvas.Width(), m_canvas.Height()});
-    }
-    m_changes.RecordDrawing(slots);
-    m_drewLastTick = true;
-  }
+  if (recreated) m_fade.Stop();
+  if (!m_held && m_changes.NeedsDrawing(slots)) Draw(slots);
   if (recreated || !m_followPixels) m_rows.MarkWhole();
   m_rows.Add(m_changedAreas, m_canvas.Height());
   Publish();
   return recreated;
+}
+
+void CCompositor::Draw(ISlotTable& slots) {
+  if (m_sceneStarting) {
+    // Cleared in the tick that draws the new scene, so no client ever sees the black between.
+    ClearCanvas();
+    m_sceneStarting = false;
+    m_fade.Restart(NowMs());
+  }
+  if (m_throughLayers) {
+    m_layered.Draw(m_canvas, slots, m_changes, m_changedAreas);
+  } else {
+    DrawSlots(slots);
+    m_changedAreas.assign(1, RECT{0, 0, m_canvas.Width(), m_canvas.Height()});
+  }
+  m_changes.RecordDrawing(slots);
+  m_drewLastTick = true;
+}
+
+void CCompositor::BeginScene(int fadeMs) {
+  if (fadeMs <= 0 || !m_fade.Start(m_canvas, fadeMs, NowMs())) m_fade.Stop();
+  m_sceneStarting = true;
+  // Slots may have traded their sources: nothing remembered about a slot's picture holds.
+  m_pictures.ForgetAll();
+  m_changes.Mark();
 }
 
 void CCompositor::MarkSlotChanged(int slot) {
@@ -187,18 +213,24 @@ void CCompositor::DrawSlots(ISlotTable& slots) {
 void CCompositor::Publish() {
   // The pixels are read straight from memory: GDI must have finished every blit.
   GdiFlush();
+  // The fade begins with the new scene's first drawing; until then clients keep the old frame.
+  const bool fading = m_fade.IsRunning() && !m_sceneStarting;
+  // A fading frame differs everywhere from the last one; the canvas goes out whole once after.
+  CImage* blend = fading ? m_fade.Blend(m_canvas, NowMs()) : nullptr;
+  if (fading) m_rows.MarkWhole();
+  CImage& frame = blend != nullptr ? *blend : m_canvas;
 #ifdef TVQ_STAMPED_FRAMES
-  StampFrame();
+  StampFrame(frame);
 #endif
-  m_rows.Publish(m_canvas, m_pixels, m_channelWaitMs, kStampedFrames);
+  m_rows.Publish(frame, m_pixels, m_channelWaitMs, kStampedFrames);
 }
 
-void CCompositor::StampFrame() {
+void CCompositor::StampFrame(CImage& frame) {
   tvq::BenchStamp stamp{};
-  if (m_canvas.BufferBytes() < sizeof(stamp)) return;
+  if (frame.BufferBytes() < sizeof(stamp)) return;
   LARGE_INTEGER now;
   QueryPerformanceCounter(&now);
   stamp.counter = ++m_framesStamped;
   stamp.publishedQpc = now.QuadPart;
-  std::memcpy(m_canvas.LowestAddress(), &stamp, sizeof(stamp));
+  std::memcpy(frame.LowestAddress(), &stamp, sizeof(stamp));
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "manager/composition/CanvasChanges.h"
+#include "manager/composition/CanvasFade.h"
 #include "manager/composition/ChangedRows.h"
 #include "manager/composition/LayeredDrawing.h"
 #include "manager/composition/PictureChanges.h"
@@ -63,6 +64,17 @@ class CCompositor {
   // Sets every pixel of the canvas to black.
   void ClearCanvas();
 
+  // The slots now hold a new scene: the next drawing starts from a black canvas and draws every
+  // slot, so that no frame mixes both scenes; with fadeMs > 0 the frames blend from the picture
+  // shown now to the new scene over that time. Until then the canvas stays as it is.
+  void BeginScene(int fadeMs);
+  // While held, ticks draw nothing (a new scene waits for its sources' first pictures) and
+  // clients keep the frame they have.
+  void HoldDrawing(bool held) { m_held = held; }
+  bool IsFading() const { return m_fade.IsRunning(); }
+  // Pixel memory a running fade holds (none outside a fade).
+  size_t FadeBytes() const { return m_fade.Bytes(); }
+
   // A change the slot table cannot show, for all slots at once. The next tick draws the slots.
   void MarkChanged() { m_changes.Mark(); }
   // A capture wrote this slot's picture, or the slot was filled or emptied: the next tick draws,
@@ -93,8 +105,9 @@ class CCompositor {
   bool FollowFormat();
   void FollowInterval(double& outputFrameRate);
   void DrawSlots(ISlotTable& slots);
+  void Draw(ISlotTable& slots);
   void Publish();
-  void StampFrame();
+  void StampFrame(CImage& frame);
 
   CImage& m_canvas;
   CSharedMemory& m_format;
@@ -106,6 +119,9 @@ class CCompositor {
   PictureChanges m_pictures;
   ChangedRows m_rows;
   bool m_followPixels;
+  CanvasFade m_fade;
+  bool m_held = false;
+  bool m_sceneStarting = false;
   BITMAPINFOHEADER m_lastHeader = {};
   std::vector<RECT> m_changedAreas;
   bool m_drewLastTick = false;

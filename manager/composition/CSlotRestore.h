@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "manager/capture/VideoDevices.h"
-#include "manager/composition/CSlotRecords.h"
 #include "manager/composition/CSlots.h"
+#include "manager/composition/ISlotRecordStore.h"
 #include "manager/composition/ISlotWaits.h"
 #include "manager/composition/RetryBackoff.h"
+#include "manager/composition/Scene.h"
 #include "manager/composition/SlotKinds.h"
 #include "manager/composition/SlotServices.h"
 
@@ -30,10 +31,12 @@ class ISlotFiller {
 };
 
 // Bringing the slots back at start-up, beside the specified start that leaves them empty: every
-// change of a slot is recorded (CSlotRecords), the next start fills each recorded slot again
-// without asking, and a slot whose source is not there yet waits for it. A source that is there
-// but does not open (a camera in use elsewhere) waits too, its tries spaced out by a back-off.
-// Switched on by the settings file; when off, nothing is read, written or searched.
+// change of a slot is recorded (with its placement, in the user's store), the next start fills
+// each recorded slot again without asking, and a slot whose source is not there yet waits for it.
+// A source that is there but does not open (a camera in use elsewhere) waits too, its tries spaced
+// out by a back-off. The settings file decides whether a start brings the slots back; the
+// recording, the waiting and the quiet fills serve the scenes as well, which bring whole sets of
+// slots back at any time.
 //
 // Threads: the GUI thread only: start-up, the waiting timer, slot changes and shut-down arrive
 // as messages of the main window, one at a time.
@@ -48,19 +51,33 @@ class CSlotRestore : public ISlotObserver,
   CSlotRestore(const CSlotRestore&) = delete;
   CSlotRestore& operator=(const CSlotRestore&) = delete;
 
-  // Start-up's last step. With enabled, fills every recorded slot or makes it wait; ownWindow
-  // (the Manager's) is never taken for a recorded window.
-  void Start(const std::wstring& iniPath, bool enabled, HWND ownWindow);
+  // Start-up's last step: from now on every change is recorded in records. With bringBack, fills
+  // every recorded slot or makes it wait; ownWindow (the Manager's) is never taken for a recorded
+  // window.
+  void Start(ISlotRecordStore& records, bool bringBack, HWND ownWindow);
   // Once a second: fills the waiting slots whose source has come, and makes a window slot whose
   // window closed wait for another of the same title. True when a slot began or ended waiting.
   bool Poll();
   // Delete on an empty slot that waits: its record goes. False when it waits for nothing.
   bool Forget(int slot);
+
+  // What the slot holds (described anew, with its placement), or the record it waits for, or
+  // nothing.
+  tvq::SceneSlot Held(int slot) const;
+  // Fills the empty slot with the recorded source quietly, as at start-up, and puts it where the
+  // record says; a source not there yet is waited for. True when the slot was filled now.
+  bool Bring(int slot, const tvq::SceneSlot& wanted);
+  // The occupied slot (or the one waiting for value's source) takes value's state and placement.
+  void Adjust(int slot, const tvq::SceneSlot& value);
+  // Empties the slot as Delete does (its placement saved in its kind's file) and ends any wait.
+  void Release(int slot);
+  // Two slots trade what they hold and what they wait for.
+  bool Swap(int first, int second);
+  // Records what every slot holds now (after a change of many slots at once).
+  void RecordAll();
   // Shut-down, before the slots are cleared: records what every occupied slot holds; nothing is
   // recorded afterwards.
   void Stop();
-
-  bool IsEnabled() const { return m_enabled; }
 
   // ISlotObserver: a change by the keys (or any fill but the restore's own) is recorded.
   void OnSlotChanged(int slot) override;
@@ -71,8 +88,8 @@ class CSlotRestore : public ISlotObserver,
   static constexpr unsigned int kPollIntervalMs = 1000;
 
  private:
-  void Bring(int slot, const tvq::SlotRecord& record);
-  bool TryFill(int slot, const tvq::SlotRecord& record);
+  bool TryFill(int slot, const tvq::SceneSlot& wanted);
+  void Place(int slot, const tvq::SceneSlot& value);
   bool MayStillCome(const tvq::SlotRecord& record);
   bool Reattach(int slot, const tvq::SlotRecord& record);
   bool WatchGoneSources();
@@ -89,12 +106,13 @@ class CSlotRestore : public ISlotObserver,
   CSlots& m_slots;
   ISlotFiller& m_filler;
   const tvq::ITickClock& m_clock;
-  CSlotRecords m_records;
+  ISlotRecordStore* m_records = nullptr;
   HWND m_ownWindow = nullptr;
   bool m_enabled = false;
-  // Fills made here bring back what the records already say: they are not written again.
+  // Fills made here bring back what the records already say, and swaps move what is recorded:
+  // neither is written slot by slot.
   bool m_restoring = false;
-  std::vector<std::optional<tvq::SlotRecord>> m_waiting;
+  std::vector<std::optional<tvq::SceneSlot>> m_waiting;
   // Per slot: when a source that was found but did not open may be tried again.
   std::vector<tvq::RetryBackoff> m_retries;
   // Listed at most once per start-up or poll, and only when a camera is looked for.

@@ -1,5 +1,7 @@
 #include "manager/composition/CSlots.h"
 
+#include <utility>
+
 #include "manager/composition/TimerInterval.h"
 
 CSlots::CSlots(IPlacementStore& placements, ICaptureTimers& timers)
@@ -11,7 +13,7 @@ bool CSlots::Reset(int count) {
                      m_desktops.SetSize(count) && m_images.SetSize(count) &&
                      m_texts.SetSize(count) && m_kinds.SetSize(count) &&
                      m_active.SetSize(count) && m_placements.SetSize(count) &&
-                     m_filling.SetSize(count);
+                     m_objects.SetSize(count) && m_filling.SetSize(count);
   if (!sized) {
     m_kinds.SetSize(0);  // no slots rather than arrays of different sizes
     return false;
@@ -19,6 +21,7 @@ bool CSlots::Reset(int count) {
   for (int slot = 0; slot < count; ++slot) {
     m_kinds[slot] = tvq::kEmptySlot;
     m_active[slot] = false;
+    m_objects[slot] = slot;
     m_filling[slot] = false;
     m_windows[slot].SetMethodMemory(m_methodMemory);
   }
@@ -73,11 +76,28 @@ bool CSlots::SaveAndClear(int slot) {
   m_timers.StopCaptureTimer(slot);
   // A window is saved under the title it has now: its source rereads it on every capture.
   m_store.WritePlacement(kind, SectionOf(slot), m_placements[slot],
-                         kind == tvq::kCameraSlot ? m_cameras[slot].FriendlyName() : nullptr);
+                         kind == tvq::kCameraSlot ? Camera(slot).FriendlyName() : nullptr);
   source->Release();
   m_kinds[slot] = tvq::kEmptySlot;
   m_active[slot] = false;
   Notify(slot);
+  return true;
+}
+
+bool CSlots::Swap(int first, int second) {
+  if (!IsSlot(first) || !IsSlot(second) || m_filling[first] || m_filling[second]) return false;
+  if (first == second) return true;
+  std::swap(m_kinds[first], m_kinds[second]);
+  std::swap(m_active[first], m_active[second]);
+  std::swap(m_placements[first], m_placements[second]);
+  std::swap(m_objects[first], m_objects[second]);
+  // Each slot's timer is numbered after the slot: both run again at their new slot's rate.
+  for (int slot : {first, second}) {
+    m_timers.StopCaptureTimer(slot);
+    if (m_kinds[slot] != tvq::kEmptySlot) m_timers.StartCaptureTimer(slot, CaptureIntervalMs(slot));
+  }
+  Notify(first);
+  Notify(second);
   return true;
 }
 
@@ -138,12 +158,13 @@ const tvq::ICaptureMethodChoice* CSlots::MethodChoice(int slot) const {
 }
 
 ICaptureSource* CSlots::SourceOf(int slot, int kind) {
+  const int object = m_objects[slot];
   switch (kind) {
-    case tvq::kCameraSlot: return &m_cameras[slot];
-    case tvq::kWindowSlot: return &m_windows[slot];
-    case tvq::kDesktopSlot: return &m_desktops[slot];
-    case tvq::kImageSlot: return &m_images[slot];
-    case tvq::kTextSlot: return &m_texts[slot];
+    case tvq::kCameraSlot: return &m_cameras[object];
+    case tvq::kWindowSlot: return &m_windows[object];
+    case tvq::kDesktopSlot: return &m_desktops[object];
+    case tvq::kImageSlot: return &m_images[object];
+    case tvq::kTextSlot: return &m_texts[object];
     default: return nullptr;
   }
 }

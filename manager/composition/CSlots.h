@@ -47,6 +47,10 @@ class CSlots : public ISlotTable {
   // Stops the capture timer, saves the placement under the source's section, releases a camera's
   // graph and empties the slot. False for an empty slot.
   bool SaveAndClear(int slot);
+  // Two slots trade everything they hold (source, state, placement, capture timer) without
+  // closing or reopening anything: a running camera goes on in its new slot. False for a slot
+  // out of range or being filled.
+  bool Swap(int first, int second);
   // One capture of an active slot's source; false when the slot is paused or empty, or the
   // capture changed nothing (a still image, a text as it was).
   bool CaptureTick(int slot);
@@ -87,11 +91,11 @@ class CSlots : public ISlotTable {
   ICaptureSource* Source(int slot);
   const ICaptureSource* Source(int slot) const;
 
-  CCaptureVideo& Camera(int slot) { return m_cameras[slot]; }
-  CCaptureWindow& WindowSource(int slot) { return m_windows[slot]; }
-  CCaptureDesktop& Desktop(int slot) { return m_desktops[slot]; }
-  CCaptureImage& Image(int slot) { return m_images[slot]; }
-  CCaptureText& TextSource(int slot) { return m_texts[slot]; }
+  CCaptureVideo& Camera(int slot) { return m_cameras[m_objects[slot]]; }
+  CCaptureWindow& WindowSource(int slot) { return m_windows[m_objects[slot]]; }
+  CCaptureDesktop& Desktop(int slot) { return m_desktops[m_objects[slot]]; }
+  CCaptureImage& Image(int slot) { return m_images[m_objects[slot]]; }
+  CCaptureText& TextSource(int slot) { return m_texts[m_objects[slot]]; }
 
   static constexpr int kSectionNameLength = 255;
 
@@ -111,6 +115,9 @@ class CSlots : public ISlotTable {
   CExArray<int> m_kinds;
   CExArray<bool> m_active;
   CExArray<SCIInfo> m_placements;
+  // Which source objects (the same index in every kind's array) each slot works with: slots that
+  // swap their sources swap these, so a source object never moves in memory while it runs.
+  CExArray<int> m_objects;
   // Choosing a source waits in message boxes while the window keeps taking keys; a second fill
   // of the same slot meanwhile is refused.
   CExArray<bool> m_filling;

@@ -361,11 +361,13 @@ TEST(ManagerProcess, ShowsTheTitledWindowWithItsJapaneseMenuAndThePreview) {
   ASSERT_NE(nullptr, program);
   HMENU menu = LoadMenuW(program, MAKEINTRESOURCEW(109));
   ASSERT_NE(nullptr, menu);
-  ASSERT_EQ(2, GetMenuItemCount(menu));
+  // The scenes' popup stands between the two; its items are made when it opens.
+  ASSERT_EQ(3, GetMenuItemCount(menu));
   EXPECT_EQ(L"ファイル(&F)", MenuText(menu, 0, MF_BYPOSITION));
-  EXPECT_EQ(L"ヘルプ(&H)", MenuText(menu, 1, MF_BYPOSITION));
+  EXPECT_EQ(L"シーン(&S)", MenuText(menu, 1, MF_BYPOSITION));
+  EXPECT_EQ(L"ヘルプ(&H)", MenuText(menu, 2, MF_BYPOSITION));
   HMENU file = GetSubMenu(menu, 0);
-  HMENU help = GetSubMenu(menu, 1);
+  HMENU help = GetSubMenu(menu, 2);
   EXPECT_EQ(1, GetMenuItemCount(file));
   EXPECT_EQ(L"アプリケーションの終了(&X)", MenuText(file, 105, MF_BYCOMMAND));
   EXPECT_EQ(1, GetMenuItemCount(help));

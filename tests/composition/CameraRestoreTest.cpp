@@ -22,8 +22,12 @@ namespace {
 const COLORREF kQuadrants[4] = {RGB(230, 30, 30), RGB(30, 220, 40), RGB(20, 40, 230),
                                 RGB(240, 220, 10)};
 
-// Fills and reopens as the app does, counting the openings the restore asks for.
-class CameraRestore : public testing::Test, public ISlotFiller, public tvq::ITickClock {
+// Fills and reopens as the app does, counting the openings the restore asks for; the store holds
+// the camera's record as an earlier run left it.
+class CameraRestore : public testing::Test,
+                      public ISlotFiller,
+                      public tvq::ITickClock,
+                      public ISlotRecordStore {
  protected:
   void SetUp() override {
     TVQ_SKIP_UNLESS_REAL_REGISTRY_ALLOWED();
@@ -40,11 +44,15 @@ class CameraRestore : public testing::Test, public ISlotFiller, public tvq::ITic
     DestroyWindow(m_main);
   }
 
-  void Start() {
-    const std::wstring ini = m_dir.File(L"Tessavue.ini");
-    tvqtest::WriteTextFile(ini, "[Slot1]\r\nKind=Camera\r\nFriendlyName=TVQ Test Camera\r\n");
-    m_restore.Start(ini, true, m_main);
+  void Start() { m_restore.Start(*this, true, m_main); }
+  tvq::SceneSlot ReadSlot(int slot) const override {
+    tvq::SceneSlot recorded;
+    if (slot != 0) return recorded;
+    recorded.record.kind = tvq::kCameraSlot;
+    recorded.record.camera.friendlyName = L"TVQ Test Camera";
+    return recorded;
   }
+  void WriteSlot(int, const tvq::SceneSlot&) override {}
   bool FillSlotQuietly(int slot, int kind, const tvq::SourceOpener& open) override {
     ++m_openings;
     return m_slots.FillQuietly(slot, kind, open);

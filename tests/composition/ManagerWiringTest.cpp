@@ -609,8 +609,9 @@ TEST_F(ManagerMenu, PicksFromAnEmptySlotsListsFillItWithoutAskingAsTheKeysWould)
     ASSERT_EQ(c.kind, app.Slots().Kind(c.slot));
     EXPECT_TRUE(app.Slots().IsActive(c.slot));
     EXPECT_EQ(c.source, app.Slots().SourceName(c.slot));
+    // The scenes follow every slot's own entries.
     EXPECT_EQ((std::vector<std::wstring>{L"カメラ", L"ウインドウ", L"デスクトップ", L"画像...",
-                                         L"テキスト..."}),
+                                         L"テキスト...", L"", L"シーン"}),
               Texts(seen[0]));
   }
   // The window took the placement it was saved with, and the frame shows it there once the
@@ -636,7 +637,7 @@ TEST_F(ManagerMenu, AnOccupiedSlotsMenuDoesWhatItsKeysDo) {
   // Esc closes the menu and changes nothing.
   ASSERT_TRUE(Walk(std::nullopt, {L""}));
   std::vector<std::wstring> expected = rows;
-  expected.push_back(L"映像入力の削除\tDELETE");
+  expected.insert(expected.end(), {L"映像入力の削除\tDELETE", L"", L"シーン"});
   EXPECT_EQ(expected, Texts(seen[0]));
   EXPECT_TRUE(app.Slots().IsActive(0));
   EXPECT_EQ(CSlotKeys::Mode::Browsing, app.Keys().CurrentMode());
@@ -653,7 +654,8 @@ TEST_F(ManagerMenu, AnOccupiedSlotsMenuDoesWhatItsKeysDo) {
   Input(VK_APPS, 0);
   Input(VK_APPS, KEYEVENTF_KEYUP);
   ASSERT_TRUE(driver.Finished());
-  ASSERT_EQ(13u, driver.Seen()[0].size());
+  // The scenes' separator and submenu follow the slot's own entries.
+  ASSERT_EQ(15u, driver.Seen()[0].size());
   EXPECT_TRUE(driver.Seen()[0][4].checked);
   EXPECT_EQ(L"メニューを閉じる\tBACKSPACE", driver.Seen()[0][11].text);
   EXPECT_EQ(L"映像入力の削除\tDELETE", driver.Seen()[0][12].text);

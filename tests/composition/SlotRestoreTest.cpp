@@ -1,7 +1,7 @@
-// Slots recorded in "Tessavue.ini" and brought back by the real start-up of an in-process
-// CManagerApp: hand-edited records, waiting slots and their timer, and the keys that change what
-// is recorded. Windows are the test's own; no camera is registered here, so a recorded camera
-// always waits.
+// Slots recorded in the user's store (taken over from "Tessavue.ini" on the first start without
+// one) and brought back by the real start-up of an in-process CManagerApp: hand-edited records,
+// waiting slots and their timer, and the keys that change what is recorded. Windows are the
+// test's own; no camera is registered here, so a recorded camera always waits.
 #include "manager/app/CManagerApp.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "manager/app/CSceneStore.h"
 #include "manager/app/TimerIds.h"
 #include "tests/common/ImageFiles.h"
 #include "tests/common/Pixels24.h"
@@ -45,8 +46,12 @@ class SlotRestore : public testing::Test {
     for (HWND target : targets) DestroyWindow(target);
   }
 
+  // A settings file of records and no store: the first start of an updated Manager.
   void Start(const std::string& settings) {
-    if (!settings.empty()) tvqtest::WriteTextFile(Ini(), settings);
+    if (!settings.empty()) {
+      tvqtest::WriteTextFile(Ini(), settings);
+      DeleteFileW(Store().c_str());
+    }
     app = std::make_unique<CManagerApp>(GetModuleHandleW(nullptr),
                                         folder.File(L"TessavueManager.exe"), L"TVQTest ");
     ASSERT_TRUE(app->CreateMainWindow(SW_SHOW));
@@ -67,6 +72,14 @@ class SlotRestore : public testing::Test {
   }
   bool Waits(int slot) const { return app->Waits().WaitingFor(slot) != nullptr; }
   std::wstring Ini() const { return folder.File(L"Tessavue.ini"); }
+  std::wstring Store() const { return folder.File(L"Scenes.ini"); }
+  // The slot as the store on disk keeps it for the next start.
+  tvq::SlotRecord Recorded(int slot) const {
+    tvq::CSceneStore store(Store());
+    store.Load();
+    const tvq::SceneSlot* kept = store.CurrentSlots().SlotAt(slot);
+    return kept != nullptr ? kept->record : tvq::SlotRecord();
+  }
 
   TempDir folder;
   std::vector<HWND> targets;
@@ -175,9 +188,8 @@ TEST_F(SlotRestore, AWaitingWindowShowsAsWaitingAndFillsPausedOnceItOpens) {
   Key(VK_UP);
   Key(VK_DELETE);
   EXPECT_FALSE(Waits(2));
-  wchar_t keys[64] = L"";
-  EXPECT_EQ(0u, GetPrivateProfileSectionW(L"Slot3", keys, 64, Ini().c_str()));
   Stop();
+  EXPECT_EQ(tvq::kEmptySlot, Recorded(2).kind);
   ASSERT_NO_FATAL_FAILURE(Start(""));
   EXPECT_FALSE(Waits(2));
   EXPECT_EQ(tvq::kWindowSlot, app->Slots().Kind(1));
@@ -193,10 +205,8 @@ TEST_F(SlotRestore, KeysAreRecordedAndAClosedWindowWaitsForItsTitleKeepingItsPic
   Key('D');
   Key(VK_SPACE);
   Stop();
-  wchar_t kind[32] = L"";
-  GetPrivateProfileStringW(L"Slot2", L"Kind", L"", kind, 32, Ini().c_str());
-  EXPECT_STREQ(L"Desktop", kind);
-  EXPECT_EQ(1u, GetPrivateProfileIntW(L"Slot2", L"Paused", 0, Ini().c_str()));
+  EXPECT_EQ(tvq::kDesktopSlot, Recorded(1).kind);
+  EXPECT_TRUE(Recorded(1).paused);
 
   ASSERT_NO_FATAL_FAILURE(Start(""));
   ASSERT_EQ(tvq::kWindowSlot, app->Slots().Kind(0));

@@ -10,6 +10,9 @@ namespace tvqtest {
 namespace {
 
 constexpr DWORD kWindowTimeoutMs = 15000;
+constexpr wchar_t kShellFolders[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+constexpr wchar_t kAppDataValue[] = L"AppData";
 constexpr DWORD kExitTimeoutMs = 15000;
 
 // The stamped build is the same program publishing a BenchStamp in every frame.
@@ -106,6 +109,19 @@ bool RealManager::Answer(HWND box, int buttonId) const {
   return WaitUntil([box] { return !IsWindow(box); }, kWindowTimeoutMs);
 }
 
+bool RealManager::Choose(const wchar_t* wanted) const {
+  for (int asked = 0; asked < 20; ++asked) {
+    HWND box = WaitForBox(kWindowTimeoutMs);
+    if (box == nullptr) return false;
+    wchar_t text[512] = L"";
+    GetDlgItemTextW(box, 0xFFFF, text, 512);
+    const bool yes = std::wstring(text).find(wanted) != std::wstring::npos;
+    if (!Answer(box, yes ? IDYES : IDNO)) return false;
+    if (yes) return true;
+  }
+  return false;
+}
+
 bool RealManager::Responds(DWORD timeoutMs) const {
   DWORD_PTR result = 0;
   return SendMessageTimeoutW(m_window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result) != 0;
@@ -114,6 +130,27 @@ bool RealManager::Responds(DWORD timeoutMs) const {
 bool RealManager::Close(DWORD* exitCode) {
   PostMessageW(m_window, WM_CLOSE, 0, 0);
   return m_process.Wait(kExitTimeoutMs, exitCode);
+}
+
+UserFolderRedirect::UserFolderRedirect(const std::wstring& folder) : m_folder(folder) {
+  CreateDirectoryW(folder.c_str(), nullptr);
+  wchar_t previous[MAX_PATH] = L"";
+  DWORD bytes = sizeof(previous);
+  m_hadPrevious = RegGetValueW(HKEY_CURRENT_USER, kShellFolders, kAppDataValue,
+                               RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr,
+                               previous, &bytes) == ERROR_SUCCESS;
+  m_previous = previous;
+  RegSetKeyValueW(HKEY_CURRENT_USER, kShellFolders, kAppDataValue, REG_EXPAND_SZ, folder.c_str(),
+                  static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+}
+
+UserFolderRedirect::~UserFolderRedirect() {
+  if (m_hadPrevious) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, kShellFolders, kAppDataValue, REG_EXPAND_SZ,
+                    m_previous.c_str(), static_cast<DWORD>((m_previous.size() + 1) * 2));
+  } else {
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kShellFolders, kAppDataValue);
+  }
 }
 
 tvq::BenchStamp PublishedStamp() {

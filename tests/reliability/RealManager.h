@@ -40,6 +40,8 @@ class RealManager {
   // Presses the box's button with the given id (IDYES, IDOK, ...) and waits until the box is
   // gone; false when it has no such button or stays.
   bool Answer(HWND box, int buttonId) const;
+  // Answers a chooser's questions No until one names wanted, then Yes; false when none did.
+  bool Choose(const wchar_t* wanted) const;
 
   // True when the GUI thread handles a sent message within timeoutMs (it is not stuck).
   bool Responds(DWORD timeoutMs = 5000) const;
@@ -53,6 +55,25 @@ class RealManager {
   std::wstring m_exePath;
   ChildProcess m_process;
   HWND m_window = nullptr;
+};
+
+// Points the application-data folder of the prefix's user at folder (made if missing) while it
+// lives, so that a real Manager keeps its store of scenes there and not where another test or an
+// earlier run left one. Set before the Manager starts.
+class UserFolderRedirect {
+ public:
+  explicit UserFolderRedirect(const std::wstring& folder);
+  ~UserFolderRedirect();
+  UserFolderRedirect(const UserFolderRedirect&) = delete;
+  UserFolderRedirect& operator=(const UserFolderRedirect&) = delete;
+
+  // The store a Manager started now keeps there.
+  std::wstring StorePath() const { return m_folder + L"\\Tessavue\\Scenes.ini"; }
+
+ private:
+  std::wstring m_folder;
+  std::wstring m_previous;
+  bool m_hadPrevious = false;
 };
 
 // The bench stamp of the frame in the pixel object now (counter 0: none yet, or no channel).
