@@ -33,7 +33,7 @@ const std::wstring& ImagePath(const SlotRecord& record) { return record.imagePat
 
 bool ReopenImage(ISlotReopening& context, int slot, const SlotRecord& record) {
   if (!FileStamp::Of(record.imagePath).exists) return false;
-  return context.FillSlotQuietly(slot, kImageSlot, [&record](ICaptureSource& source) {
+  return context.FillSlotQuietly(slot, record.kind, [&record](ICaptureSource& source) {
     return static_cast<CCaptureImage&>(source).Open(record.imagePath);
   });
 }
@@ -75,7 +75,7 @@ void DescribeText(const ICaptureSource& source, SlotRecord& record) {
 const std::wstring& TextOf(const SlotRecord& record) { return record.text; }
 
 bool ReopenText(ISlotReopening& context, int slot, const SlotRecord& record) {
-  return context.FillSlotQuietly(slot, kTextSlot, [&record](ICaptureSource& source) {
+  return context.FillSlotQuietly(slot, record.kind, [&record](ICaptureSource& source) {
     return static_cast<CCaptureText&>(source).Open(record.text, record.textStyle);
   });
 }
@@ -84,15 +84,15 @@ bool TextNeverComesLater(ISlotReopening&, const SlotRecord&) { return false; }
 
 }  // namespace
 
-SlotKindRow ImageKindRow() {
-  return {kImageSlot, L"Image", kImageFileName, kDefaultWindowCaptureRate, 'I', nullptr,
+SlotKindRow ImageKindRow(int kind) {
+  return {kind, L"Image", kImageFileName, kDefaultWindowCaptureRate, 'I', nullptr,
           L"画像...", nullptr,
           ChooseImage, ReadImageKeys, WriteImageKeys, DescribeImage, ImagePath, ReopenImage,
           ImageMayStillCome, ReattachImage};
 }
 
-SlotKindRow TextKindRow() {
-  return {kTextSlot, L"Text", kTextFileName, kDefaultWindowCaptureRate, 'T', nullptr,
+SlotKindRow TextKindRow(int kind) {
+  return {kind, L"Text", kTextFileName, kDefaultWindowCaptureRate, 'T', nullptr,
           L"テキスト...", L"テキストの編集...",
           ChooseText, ReadTextKeys, WriteTextKeys, DescribeText, TextOf, ReopenText,
           TextNeverComesLater, nullptr};

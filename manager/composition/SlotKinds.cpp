@@ -188,8 +188,8 @@ const std::vector<SlotKindRow>& SlotKinds() {
        kDesktopName, nullptr,
        ChooseDesktop, NoKeys, WriteNoKeys, DescribeNothing, nullptr, ReopenDesktop,
        NeverComesLater, nullptr},
-      ImageKindRow(),
-      TextKindRow(),
+      ImageKindRow(kImageSlot),
+      TextKindRow(kTextSlot),
   };
   return kinds;
 }

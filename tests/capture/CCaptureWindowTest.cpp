@@ -166,8 +166,24 @@ TEST(WindowChooser, AsksAboutTheWindowsOfTheKeyPressOnceEachWhateverTheOrderDoes
       titles.push_back(UniqueTitle(name));
     }
     TestWindow top(Options(L"top"));
-    for (size_t i = windows.size(); i-- > 0;) BringToTop(*windows[i]);
-    BringToTop(top);
+    // The X server may hand the focus to the window under the pointer a moment later, which
+    // raises it: the order is set again until it holds.
+    const auto ordered = [&] {
+      for (size_t i = windows.size(); i-- > 0;) BringToTop(*windows[i]);
+      BringToTop(top);
+      HWND expected = top.Handle();
+      for (const auto& window : windows) {
+        HWND next = GetWindow(expected, GW_HWNDNEXT);
+        while (next != nullptr && next != window->Handle() && !IsWindowVisible(next)) {
+          next = GetWindow(next, GW_HWNDNEXT);
+        }
+        if (next != window->Handle()) return false;
+        expected = next;
+      }
+      return true;
+    };
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+    ASSERT_TRUE(tvqtest::WaitUntil(ordered, 5000));
 
     std::vector<size_t> asked;
     ScriptedMessageBox boxes([&](const AskedBox& box) {
