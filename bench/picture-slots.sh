@@ -15,7 +15,6 @@ quick=0
 seconds=$((quick ? 6 : 20))
 rounds=$((quick ? 1 : 2))
 csv="$build/bench/results.csv"
-clock_ticks="$(getconf CLK_TCK)"
 helper="$build/bin/composition_e2e_tests.exe"
 caption="Taro Yamada / Sales"
 
@@ -64,13 +63,9 @@ measure() {
   sleep 2
   "$root/cmake/wine-run.sh" "$helper" --child=minimize TessavueManager >/dev/null 2>&1
   sleep 3
-  local start end
-  start="$(cpu_ticks "$pid")"
-  sleep "$seconds"
-  end="$(cpu_ticks "$pid")"
+  cores_used "$pid" "$seconds"
   kill "$pid" 2>/dev/null
   wait "$runner" 2>/dev/null
-  awk -v t="$((end - start))" -v hz="$clock_ticks" -v s="$seconds" 'BEGIN { printf "%.4f", t / hz / s }'
 }
 
 declare -A total=([0]=0 [1]=0)

@@ -14,7 +14,6 @@ quick=0
 seconds=$((quick ? 6 : 30))
 rounds=$((quick ? 1 : 2))
 csv="$build/bench/results.csv"
-clock_ticks="$(getconf CLK_TCK)"
 
 source "$root/bench/wine-process.sh"
 
@@ -49,13 +48,9 @@ measure() {
   done
   [[ -n "$pid" ]] || { echo "restore-idle: the Manager did not start" >&2; return 1; }
   sleep 3
-  local start end
-  start="$(cpu_ticks "$pid")"
-  sleep "$seconds"
-  end="$(cpu_ticks "$pid")"
+  cores_used "$pid" "$seconds"
   kill "$pid" 2>/dev/null
   wait "$runner" 2>/dev/null
-  awk -v t="$((end - start))" -v hz="$clock_ticks" -v s="$seconds" 'BEGIN { printf "%.4f", t / hz / s }'
 }
 
 declare -A total=([0]=0 [1]=0)

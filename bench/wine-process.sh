@@ -20,3 +20,13 @@ linux_pid() {
 
 # cpu_ticks <pid>: user and system time so far, in clock ticks.
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+
+# cores_used <pid> <seconds>: the share of one core the process used over the next seconds.
+cores_used() {
+  local start end hz
+  hz="$(getconf CLK_TCK)"
+  start="$(cpu_ticks "$1")"
+  sleep "$2"
+  end="$(cpu_ticks "$1")"
+  awk -v t="$((end - start))" -v hz="$hz" -v s="$2" 'BEGIN { printf "%.4f", t / hz / s }'
+}
