@@ -63,9 +63,11 @@ measure() {
   sleep 2
   "$root/cmake/wine-run.sh" "$helper" --child=minimize TessavueManager >/dev/null 2>&1
   sleep 3
-  cores_used "$pid" "$seconds"
+  local cores
+  cores="$(cores_used "$pid" "$seconds")"
   kill "$pid" 2>/dev/null
   wait "$runner" 2>/dev/null
+  echo "$cores"
 }
 
 declare -A total=([0]=0 [1]=0)

@@ -48,9 +48,11 @@ measure() {
   done
   [[ -n "$pid" ]] || { echo "restore-idle: the Manager did not start" >&2; return 1; }
   sleep 3
-  cores_used "$pid" "$seconds"
+  local cores
+  cores="$(cores_used "$pid" "$seconds")"
   kill "$pid" 2>/dev/null
   wait "$runner" 2>/dev/null
+  echo "$cores"
 }
 
 declare -A total=([0]=0 [1]=0)
