@@ -19,7 +19,7 @@
 
 // The Manager's process-wide state: the start-up and shut-down sequences, the canvas, the channel,
 // the compositing and capture timers, and the slots. One instance exists while the program runs;
-// its main window (CMainWindow) holds it and hands it the creation,
+// its main window (CMainWindow) is handed it with its creation data and hands it the creation,
 // destruction and timer messages. It gives the slots their placement files and capture timers,
 // and the editing keys their actions (ISlotKeyActions).
 //
