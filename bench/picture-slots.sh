@@ -70,15 +70,8 @@ measure() {
   echo "$cores"
 }
 
-declare -A total=([0]=0 [1]=0)
-for ((round = 0; round < rounds; ++round)); do
-  for pictures in 0 1; do
-    cores="$(measure "$pictures")" || exit 1
-    total[$pictures]="$(awk -v a="${total[$pictures]}" -v b="$cores" 'BEGIN { print a + b }')"
-  done
-done
-alone="$(awk -v a="${total[0]}" -v n="$rounds" 'BEGIN { printf "%.4f", a / n }')"
-with="$(awk -v a="${total[1]}" -v n="$rounds" 'BEGIN { printf "%.4f", a / n }')"
+averages="$(alternate_rounds "$rounds")" || exit 1
+read -r alone with <<< "$averages"
 ratio="$(awk -v w="$with" -v a="$alone" 'BEGIN { printf "%.3f", a ? w / a : 0 }')"
 echo "Still scene, 1280 x 720 at 30 fps, window minimized, ${seconds} s x ${rounds} rounds"
 printf '%-52s %8s cores\n' "Manager CPU, desktop alone" "$alone" \

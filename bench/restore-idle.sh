@@ -55,15 +55,8 @@ measure() {
   echo "$cores"
 }
 
-declare -A total=([0]=0 [1]=0)
-for ((round = 0; round < rounds; ++round)); do
-  for restore in 0 1; do
-    cores="$(measure "$restore")" || exit 1
-    total[$restore]="$(awk -v a="${total[$restore]}" -v b="$cores" 'BEGIN { print a + b }')"
-  done
-done
-empty="$(awk -v a="${total[0]}" -v n="$rounds" 'BEGIN { printf "%.4f", a / n }')"
-waiting="$(awk -v a="${total[1]}" -v n="$rounds" 'BEGIN { printf "%.4f", a / n }')"
+averages="$(alternate_rounds "$rounds")" || exit 1
+read -r empty waiting <<< "$averages"
 echo "Idle Manager, 1280 x 720 at 30 fps, window shown, ${seconds} s x ${rounds} rounds"
 printf '%-48s %8s cores\n' "Manager CPU idle, slots empty" "$empty" \
   "Manager CPU idle, 8 slots waiting" "$waiting"

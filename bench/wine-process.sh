@@ -21,6 +21,20 @@ linux_pid() {
 # cpu_ticks <pid>: user and system time so far, in clock ticks.
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 
+# alternate_rounds <rounds>: calls the script's measure 0 and measure 1 in turn, rounds times (so
+# both share the machine's load), and prints their average shares of a core, space separated.
+alternate_rounds() {
+  local -a total=(0 0)
+  local round variant cores
+  for ((round = 0; round < $1; ++round)); do
+    for variant in 0 1; do
+      cores="$(measure "$variant")" || return 1
+      total[variant]="$(awk -v a="${total[variant]}" -v b="$cores" 'BEGIN { print a + b }')"
+    done
+  done
+  awk -v a="${total[0]}" -v b="${total[1]}" -v n="$1" 'BEGIN { printf "%.4f %.4f", a / n, b / n }'
+}
+
 # cores_used <pid> <seconds>: the share of one core the process used over the next seconds.
 cores_used() {
   local start end hz
