@@ -20,6 +20,17 @@ inline double NowMs() {
   return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
+// CPU time (kernel and user) this process has used so far.
+inline double OwnCpuMs() {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0.0;
+  const auto ms = [](const FILETIME& t) {
+    return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) |
+                               t.dwLowDateTime) / 10000.0;
+  };
+  return ms(kernel) + ms(user);
+}
+
 // A QueryPerformanceCounter value (from any process of this machine) on NowMs's scale.
 inline double QpcToMs(long long counter) {
   LARGE_INTEGER frequency;

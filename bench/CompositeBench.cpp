@@ -193,16 +193,6 @@ constexpr int kTicksPerSecond = 30;
 // The compositing timer's interval at 30 frames per second, truncated as the Manager does.
 constexpr int kTickIntervalMs = 1000 / kTicksPerSecond;
 
-double CpuMs() {
-  FILETIME created, exited, kernel, user;
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  auto ms = [](const FILETIME& t) {
-    return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) |
-                               t.dwLowDateTime) / 10000.0;
-  };
-  return ms(kernel) + ms(user);
-}
-
 // The slots' sources at their default capture rates, each timer started at its own moment. A
 // desktop copies the screen, a window an 800 x 600 area of it through the same window blit, a
 // camera draws a 640 x 480 frame from its sample buffer, as the real sources do.
@@ -298,7 +288,7 @@ struct SecondCost {
 // between the timer messages left out.
 SecondCost RunSecond(BenchManager& manager, BenchCaptures& captures, double secondStartMs) {
   SecondCost cost;
-  const double cpuStart = CpuMs();
+  const double cpuStart = tvqbench::OwnCpuMs();
   for (int i = 0; i < kTicksPerSecond; ++i) {
     captures.RunDue(secondStartMs + i * kTickIntervalMs, cost.captureMs);
     const double start = tvqbench::NowMs();
@@ -311,7 +301,7 @@ SecondCost RunSecond(BenchManager& manager, BenchCaptures& captures, double seco
       cost.undrawnTickMs.push_back(tickMs);
     }
   }
-  cost.cpuMs = CpuMs() - cpuStart;
+  cost.cpuMs = tvqbench::OwnCpuMs() - cpuStart;
   return cost;
 }
 

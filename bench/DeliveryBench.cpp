@@ -67,17 +67,6 @@ std::wstring ExecutableFolder() {
   return folder.substr(0, folder.find_last_of(L'\\'));
 }
 
-double FileTimeMs(const FILETIME& t) {
-  return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
-         10000.0;
-}
-
-double OwnCpuMs() {
-  FILETIME created, exited, kernel, user;
-  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0.0;
-  return FileTimeMs(kernel) + FileTimeMs(user);
-}
-
 // CPU time of another process from the system's process list: Wine answers GetProcessTimes for
 // another process with the caller's own times.
 double OtherProcessCpuMs(DWORD processId) {
@@ -291,12 +280,12 @@ bool RecordClient(const Run& run, Recorder& recorder, DWORD manager, double* cli
   ClientGraph g;
   if (FAILED(BuildClient(run, recorder, g)) || FAILED(g.control->Run())) return false;
   Sleep(1000);  // past the start: the first samples and the Manager's canvas change
-  const double clientStart = OwnCpuMs();
+  const double clientStart = tvqbench::OwnCpuMs();
   const double managerStart = OtherProcessCpuMs(manager);
   recorder.SetRecording(true);
   Sleep(static_cast<DWORD>(run.seconds * 1000.0));
   recorder.SetRecording(false);
-  *clientCpuMs = OwnCpuMs() - clientStart;
+  *clientCpuMs = tvqbench::OwnCpuMs() - clientStart;
   *managerCpuMs = OtherProcessCpuMs(manager) - managerStart;
   g.control->Stop();
   g.grabber->SetCallback(nullptr, 0);

@@ -111,7 +111,7 @@ class SceneBench {
   // with nothing to do; the tick's median cost and the CPU time the process spent.
   void RunSecond(double& tickMs, double& cpuMs) {
     std::vector<double> costs;
-    const double cpuStart = CpuMs();
+    const double cpuStart = tvqbench::OwnCpuMs();
     const double start = tvqbench::NowMs();
     for (int tick = 0; tick < 30; ++tick) {
       while (tvqbench::NowMs() < start + tick * 1000.0 / 30.0) Sleep(1);
@@ -120,7 +120,7 @@ class SceneBench {
       costs.push_back(tvqbench::NowMs() - before);
 
     }
-    cpuMs = CpuMs() - cpuStart;
+    cpuMs = tvqbench::OwnCpuMs() - cpuStart;
     tickMs = tvqbench::Median(costs);
   }
 
@@ -139,16 +139,6 @@ class SceneBench {
     if (!m_app.PixelChannel().Read(frame.data(), static_cast<int>(frame.size()), 1000)) return 0;
     const BYTE* p = &frame[static_cast<size_t>(m_size.height - 5) * stride + 12];
     return RGB(p[2], p[1], p[0]);
-  }
-
-  static double CpuMs() {
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto ms = [](const FILETIME& t) {
-      return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) |
-                                 t.dwLowDateTime) / 10000.0;
-    };
-    return ms(kernel) + ms(user);
   }
 
   tvqbench::OutputSize m_size;

@@ -104,16 +104,6 @@ class BenchWindow {
   std::thread m_thread;
 };
 
-double CpuMs() {
-  FILETIME created, exited, kernel, user;
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  auto ms = [](const FILETIME& t) {
-    return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) |
-                               t.dwLowDateTime) / 10000.0;
-  };
-  return ms(kernel) + ms(user);
-}
-
 struct CaptureCost {
   std::vector<double> perCaptureMs;
   double cpuPerSecondMs = 0.0;
@@ -127,7 +117,7 @@ void MeasureSecond(bool drawnByGpu, tvq::CaptureMode mode, CaptureCost& cost) {
   source.Attach(window.Handle());
   source.SetMode(mode);
   for (int i = 0; i < 5; ++i) source.Capture();  // settles the automatic method
-  const double cpuStart = CpuMs();
+  const double cpuStart = tvqbench::OwnCpuMs();
   const double start = tvqbench::NowMs();
   for (int i = 0; i < 30; ++i) {
     const double due = start + i * kIntervalMs;
@@ -136,7 +126,7 @@ void MeasureSecond(bool drawnByGpu, tvq::CaptureMode mode, CaptureCost& cost) {
     source.Capture();
     cost.perCaptureMs.push_back(tvqbench::NowMs() - before);
   }
-  cost.cpuPerSecondMs += CpuMs() - cpuStart;
+  cost.cpuPerSecondMs += tvqbench::OwnCpuMs() - cpuStart;
   cost.settled = source.RunningMethod();
 }
 
