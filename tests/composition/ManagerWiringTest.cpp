@@ -713,6 +713,15 @@ TEST_F(ManagerMenu, RealKeysWAndCAnsweredInTheBoxesShowTheFilledSlotAtOnce) {
     Painted();
     const int line = LineOf(c.slot);
     const std::vector<BYTE> before = ShownLine(line);
+    // The key goes to the foreground window, and the W key passes over the top one: both must be
+    // the Manager's. With the pointer over another window the X server may hand that one the
+    // focus, so the pointer rests on the Manager.
+    ASSERT_TRUE(MoveTo({4, 4}));
+    SetForegroundWindow(window);
+    ASSERT_TRUE(tvqtest::WaitUntil([&] {
+      Pump();
+      return GetForegroundWindow() == window && GetTopWindow(nullptr) == window;
+    }, 5000));
     // A hand that lets go of the key only once the box is up, then clicks the answer.
     std::atomic<bool> done{false};
     std::thread hand([&] {
